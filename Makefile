@@ -1,0 +1,44 @@
+# Top-level commands. `make demo` and `make test` are the two the README promises.
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+
+.PHONY: all deps build demo test asan-test tsan-test fuzz bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+demo: build
+	scripts/demo.sh build
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan-test: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_SANITIZE=address,undefined -DQUVO_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The threaded parts under ThreadSanitizer.
+tsan-test: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_SANITIZE=thread -DQUVO_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang. Run one with e.g.
+#   build-fuzz/fuzz/registry/reg_parser_fuzz -max_total_time=60 fuzz/corpus/reg_parser_fuzz
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_FUZZ=ON -DQUVO_TESTS=OFF -DQUVO_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+bench: build
+	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

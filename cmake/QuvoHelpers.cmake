@@ -1,0 +1,66 @@
+# Build helpers shared by every folder: warnings, sanitizers, tests, fuzz targets.
+
+# Warnings for our own code; third-party headers come in as SYSTEM includes.
+function(quvo_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+macro(quvo_setup_sanitizers)
+  if(QUVO_SANITIZE)
+    add_compile_options(-fsanitize=${QUVO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=${QUVO_SANITIZE})
+  endif()
+  if(QUVO_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endmacro()
+
+# A library of our own code, rooted at the repository so includes read "so/cmd/PrinterBuffer.h".
+function(quvo_library name kind)
+  add_library(${name} ${kind} ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  quvo_warnings(${name})
+endfunction()
+
+# quvo_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
+# One GoogleTest program; every TEST becomes a CTest test.
+function(quvo_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  quvo_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()
+
+# quvo_fuzz(NAME SOURCES f.cpp LIBS lib)
+# With QUVO_FUZZ (clang) a libFuzzer binary; otherwise a plain program that replays the
+# saved corpus fuzz/corpus/NAME, run as a test so past findings stay fixed.
+function(quvo_fuzz name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  if(QUVO_FUZZ)
+    add_executable(${name} ${F_SOURCES})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    if(QUVO_TESTS)
+      add_test(NAME ${name}.corpus COMMAND ${name} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+    endif()
+  endif()
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  quvo_warnings(${name})
+endfunction()
+
+# Adds every immediate subfolder that has a CMakeLists.txt, in name order, so a new area
+# only needs its own folder.
+function(quvo_add_all_subdirs)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and the demo need.
+# Idempotent: installs only what is missing, and runs apt-get update only then.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config   # toolchain
+  libgtest-dev libgmock-dev googletest libbenchmark-dev # tests and benchmarks
+  clang libclang-rt-14-dev                              # fuzz targets
+  libzint-dev libstb-dev                                # barcode sizing, image decoding
+  zbar-tools fonts-dejavu-core                          # virtual printer: reading back, glyphs
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
