@@ -1,0 +1,62 @@
+// Fuzzes the PortSettings text parsers of every port type and the tokenizer.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "so/io/PortSettings.h"
+#include "so/io/TextConv.h"
+#include "so/io/Tokenize.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// Every text a settings object hands out must end inside its array.
+void CheckBounds(QVO::IO::IPortSettings& settings) {
+    Check(std::wcslen(settings.GetPortName()) < QVO::IO::CPortSettingsBase::kPortNameChars);
+    Check(std::wcslen(settings.GetPortType()) < QVO::IO::CPortSettingsBase::kPortTypeChars);
+    Check(std::wcslen(settings.GetSettingsString()) < QVO::IO::CPortSettingsBase::kSettingsStringChars);
+    if (auto* tcp = dynamic_cast<QVO::IO::TCPIPPortSettings*>(&settings)) {
+        Check(std::strlen(tcp->GetAddress()) < QVO::IO::TCPIPPortSettings::kAddressBytes);
+        Check(tcp->GetTcpPort() != 0);
+    }
+    if (auto* file = dynamic_cast<QVO::IO::FilePortSettings*>(&settings)) {
+        Check(std::wcslen(file->GetOutputPath()) < QVO::IO::FilePortSettings::kPathChars);
+        Check(std::wcslen(file->GetInputPath()) < QVO::IO::FilePortSettings::kPathChars);
+    }
+}
+
+}  // namespace
+
+// First byte: the port type; the rest: the settings text as UTF-8.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const wchar_t* const kTypes[] = {L"COM", L"LPT", L"USB", L"TCP/IP", L"FILE", L"com"};
+    if (size == 0) return 0;
+    const wchar_t* type = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
+    const std::wstring text = QVO::IO::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+
+    try {
+        auto tokens = QVO::IO::Tokenize(text, L",;", (data[0] & 0x80) != 0, L"<empty>");
+        for (const std::wstring& token : tokens) Check(!token.empty());
+    } catch (const std::string&) {
+        Check(text.empty());
+    }
+
+    try {
+        auto settings = QVO::IO::CreatePortSettings(type);
+        CheckBounds(*settings);
+        try {
+            settings->ParseSettings(text.c_str());
+        } catch (const std::string&) {
+            // A refused text is a configuration error; the object must still be sound.
+        }
+        CheckBounds(*settings);
+    } catch (int code) {
+        Check(code == QVO::IO::PortCreationError);
+    }
+    return 0;
+}

@@ -1,0 +1,277 @@
+// Open, close, write and the read passes shared by the device ports.
+#include "so/io/SystemPort.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+#include "so/io/ErrorText.h"
+#include "so/io/PosixWait.h"
+
+namespace QVO::IO {
+namespace {
+
+constexpr int kMaxReadPasses = 5;
+constexpr size_t kReadPiece = 128;  // the printers' receive side is read in small pieces
+
+}  // namespace
+
+CSystemPort::CSystemPort(IPortSettings* settings, const PortEnvironment& env) : settings_(settings), env_(env) {}
+
+CSystemPort::~CSystemPort() = default;
+
+int32_t CSystemPort::TestOpen() {
+    int32_t opened = Open();
+    Close();
+    return opened;
+}
+
+UniqueFd CSystemPort::OpenExclusive(const std::string& path, int extraFlags, int access) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), access | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | extraFlags);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        RecordSystemError(errno);
+        return UniqueFd();
+    }
+    UniqueFd owned(fd);
+    // flock holds against every other open file description, in this process or another,
+    // and against root too; it goes with the descriptor.
+    int rc;
+    do {
+        rc = ::flock(owned.get(), LOCK_EX | LOCK_NB);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0) {
+        RecordSystemError(errno == EWOULDBLOCK ? EBUSY : errno);
+        return UniqueFd();
+    }
+    return owned;
+}
+
+int32_t CSystemPort::Open() {
+    if (open_) Close();
+    ClearSystemError();
+    if (devicePath_.empty()) {
+        RecordSystemError(ENOENT);
+        return 0;
+    }
+    UniqueFd fd = OpenExclusive(devicePath_);
+    if (!fd.isValid()) return 0;
+    fd_ = std::move(fd);
+    readable_ = 1;
+    byteWise_ = 0;
+    SetupPort();
+    open_ = 1;
+    return 1;
+}
+
+int32_t CSystemPort::Close() {
+    ClearSystemError();
+    fd_.reset();
+    open_ = 0;
+    return 1;
+}
+
+int CSystemPort::EffectiveWriteTimeout() const {
+    return timings_.writeTimeoutMs >= 0 ? timings_.writeTimeoutMs : settings_->GetWriteTimeout();
+}
+
+int CSystemPort::EffectiveReadTimeout() const {
+    return timings_.readTimeoutMs >= 0 ? timings_.readTimeoutMs : settings_->GetReadTimeout();
+}
+
+void CSystemPort::SetPortError(int32_t code, const std::wstring& text) {
+    lastErrorCode_ = code;
+    lastErrorText_ = text.substr(0, kErrorTextChars - 1);
+}
+
+bool CSystemPort::CheckTransferArgs(const void* buffer, int32_t offset, int32_t length) {
+    if (buffer != nullptr && offset >= 0 && length > 0) return true;
+    RecordSystemError(EINVAL);
+    return false;
+}
+
+// A write succeeds only when every byte went out: the caller cannot resend a part without
+// printing it twice, so a short write is reported as a failed one.
+int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) {
+    const int timeout = EffectiveWriteTimeout();
+    ClearSystemError();
+    if (cancel_ != 0 || length == 0) return 0;
+    if (!CheckTransferArgs(data, offset, length)) return 0;
+    const int fd = WriteFd();
+    if (fd < 0) {
+        RecordSystemError(EBADF);
+        return 0;
+    }
+    int limit = timeout;
+    if (!overlapped_) {
+        const LineTimeouts& line = timings_.line;
+        // A line without write time-outs would block for ever; the write time-out bounds it.
+        if (line.writeTotalConstantMs > 0 || line.writeTotalMultiplierMs > 0)
+            limit = line.writeTotalConstantMs + line.writeTotalMultiplierMs * length;
+    }
+    WriteOutcome out = WriteWithin(fd, data + offset, static_cast<size_t>(length), limit, false);
+    if (out.written == static_cast<size_t>(length)) return 1;
+    RecordSystemError(out.error != 0 ? out.error : ETIMEDOUT);
+    return 0;
+}
+
+int CSystemPort::LineReadTotal(size_t count) const {
+    return timings_.line.readTotalConstantMs + timings_.line.readTotalMultiplierMs * static_cast<int>(count);
+}
+
+size_t CSystemPort::ReadByteWise(uint8_t* dest, size_t count) {
+    size_t got = 0;
+    while (got < count) {
+        ssize_t n = ReadWithin(ReadFd(), dest + got, 1, LineReadTotal(1), 0);
+        if (n < 0) RecordSystemError(errno);
+        if (n <= 0) break;
+        ++got;
+    }
+    return got;
+}
+
+bool CSystemPort::ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got) {
+    got = 0;
+    const int fd = ReadFd();
+    if (fd < 0) {
+        RecordSystemError(EBADF);
+        return false;
+    }
+    const int backoffMs = timings_.backoffStepMs * pass;
+    if (overlapped_) {
+        ssize_t n = ReadWithin(fd, dest, count, passWaitMs, 0);
+        if (n < 0) RecordSystemError(errno);
+        if (n <= 0) return false;
+        got = static_cast<size_t>(n);
+        return true;
+    }
+    if (byteWise_) {
+        got = ReadByteWise(dest, count);
+        if (got < count) SleepMs(backoffMs);
+        return got > 0;
+    }
+    ssize_t n = ReadWithin(fd, dest, count, LineReadTotal(count), timings_.line.readIntervalMs);
+    if (n < 0) {
+        RecordSystemError(errno);
+        return false;
+    }
+    got = static_cast<size_t>(n);
+    if (got < count) SleepMs(backoffMs);
+    return true;  // a line read that timed out still succeeded, with what it got
+}
+
+int32_t CSystemPort::Read(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t waitAll) {
+    const int passWaitMs = waitAll ? timings_.passWaitAllMs : timings_.passWaitMs;
+    ClearSystemError();
+    bytesRead = 0;
+    if (!readable_ || cancel_ != 0) return 0;
+    if (!CheckTransferArgs(buffer, offset, length)) return 0;
+
+    uint8_t* dest = buffer + offset;
+    size_t remaining = static_cast<size_t>(length);
+    for (int pass = 1; pass <= kMaxReadPasses; ++pass) {
+        size_t got = 0;
+        bool ok = ReadPass(dest, remaining < kReadPiece ? remaining : kReadPiece, passWaitMs, pass, got);
+        if (ok) {
+            bytesRead += static_cast<int32_t>(got);
+            dest += got;
+            remaining -= got;
+            if (!waitAll) return got > 0 ? 1 : 0;
+            if (remaining == 0) return 1;
+        } else {
+            if (!waitAll) return 0;
+            SleepMs(timings_.failedPassPauseMs);
+        }
+        if (cancel_ != 0) return 0;
+    }
+    return 0;
+}
+
+int32_t CSystemPort::ReadOnce(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t) {
+    ClearSystemError();
+    bytesRead = 0;
+    if (!readable_) return 0;
+    if (!CheckTransferArgs(buffer, offset, length)) return 0;
+    const int fd = ReadFd();
+    if (fd < 0) {
+        RecordSystemError(EBADF);
+        return 0;
+    }
+    uint8_t* dest = buffer + offset;
+    if (overlapped_) {
+        ssize_t n = ReadWithin(fd, dest, static_cast<size_t>(length), timings_.passWaitMs, 0);
+        if (n < 0) RecordSystemError(errno);
+        if (n <= 0) return 0;
+        bytesRead = static_cast<int32_t>(n);
+        return 1;
+    }
+    if (byteWise_) {
+        bytesRead = static_cast<int32_t>(ReadByteWise(dest, static_cast<size_t>(length)));
+        return bytesRead > 0 ? 1 : 0;
+    }
+    ssize_t n = ReadWithin(fd, dest, static_cast<size_t>(length), LineReadTotal(static_cast<size_t>(length)),
+                           timings_.line.readIntervalMs);
+    if (n < 0) {
+        RecordSystemError(errno);
+        return 0;
+    }
+    bytesRead = static_cast<int32_t>(n);
+    return 1;
+}
+
+int32_t CSystemPort::ReadWithCallback(uint8_t*, int32_t, PortReadCallback) { return 0; }
+
+// Nothing in the system reads asynchronously; this takes what is already waiting and
+// completes at once, so a caller still gets its callback.
+int32_t CSystemPort::BeginAsyncRead(uint8_t* buffer, int32_t offset, int32_t length) {
+    if (!CheckTransferArgs(buffer, offset, length) || !readable_) return 0;
+    asyncBuffer_ = buffer + offset;
+    ssize_t n = ReadWithin(ReadFd(), asyncBuffer_, static_cast<size_t>(length), 0, 0);
+    if (n < 0) {
+        RecordSystemError(errno);
+        return 0;
+    }
+    OnAsyncReadComplete(static_cast<uint32_t>(n));
+    return 1;
+}
+
+void CSystemPort::OnAsyncReadComplete(uint32_t bytes) {
+    if (readNotify_ != 0 && readCallback_ && asyncBuffer_ != nullptr) readCallback_(asyncBuffer_, bytes);
+}
+
+int32_t CSystemPort::GetCancel(int32_t& cancel) {
+    cancel = cancel_;
+    return 0;
+}
+
+int32_t CSystemPort::SetCancel(int32_t cancel) {
+    cancel_ = cancel;
+    return 0;
+}
+
+int32_t CSystemPort::LoadCommState() {
+    if (!fd_.isValid()) return 0;
+    lineState_ = termios{};
+    if (::tcgetattr(fd_.get(), &lineState_) == 0) return 1;
+    RecordSystemError(errno);
+    return 0;
+}
+
+int32_t CSystemPort::ApplyCommState() {
+    if (!fd_.isValid()) return 0;
+    int rc;
+    do {
+        rc = ::tcsetattr(fd_.get(), TCSANOW, &lineState_);
+    } while (rc < 0 && errno == EINTR);
+    if (rc != 0) {
+        RecordSystemError(errno);
+        return 0;
+    }
+    // Read back what the driver accepted, as the line now stands.
+    return LoadCommState();
+}
+
+}  // namespace QVO::IO

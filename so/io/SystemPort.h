@@ -1,0 +1,130 @@
+// CSystemPort: the port behaviour shared by every connection type, over a POSIX descriptor.
+#pragma once
+
+#include <fcntl.h>
+#include <termios.h>
+
+#include <cstdint>
+#include <string>
+
+#include "so/io/IPort.h"
+#include "so/io/PortEnvironment.h"
+#include "so/io/UniqueFd.h"
+
+namespace QVO::IO {
+
+// Time-outs of a line read or written without the overlapped wait: a read waits up to
+// constant + multiplier x count for data and, once bytes flow, up to the interval
+// between them; a write gets constant + multiplier x count.
+struct LineTimeouts {
+    int readIntervalMs = 0;
+    int readTotalMultiplierMs = 0;
+    int readTotalConstantMs = 0;
+    int writeTotalMultiplierMs = 0;
+    int writeTotalConstantMs = 0;
+};
+
+// Waits and bounds a port works with. The defaults are the product's; tests shrink them
+// so that silent peers cost milliseconds. Plain copyable value.
+struct PortTimings {
+    int passWaitAllMs = 2000;       // overlapped read pass when all bytes are wanted
+    int passWaitMs = 200;           // overlapped read pass otherwise, and ReadOnce
+    int failedPassPauseMs = 5;      // pause after a failed pass while waiting for all bytes
+    int backoffStepMs = 2;          // pass k pauses k x this after a short read
+    int writeTimeoutMs = -1;        // < 0: the settings' write time-out
+    int readTimeoutMs = -1;         // < 0: the settings' read time-out (network reads)
+    int connectTimeoutMs = 3000;    // one network connect attempt
+    int maxReconnectsPerWrite = 3;  // reconnect-and-retry cycles within one network write
+    LineTimeouts line;              // for non-overlapped devices; each port class sets its own
+};
+
+// Opens, reads and writes one device file. Every open takes exclusive use of the device
+// (flock), so a second open by this or another process fails until Close. Ports are
+// move-less, copy-less owners of their descriptor. Not thread-safe (see IPort).
+class CSystemPort : public IPort {
+public:
+    ~CSystemPort() override;
+    CSystemPort(const CSystemPort&) = delete;
+    CSystemPort& operator=(const CSystemPort&) = delete;
+
+    IPortSettings* GetSettings() override { return settings_; }
+    int32_t TestOpen() override;
+    int32_t IsUsbLptDevice() override { return 0; }
+    int32_t IsOpen() override { return open_; }
+    int32_t Open() override;
+    int32_t Close() override;
+    int32_t Write(const uint8_t* data, int32_t offset, int32_t length) override;
+    int32_t ReadWithCallback(uint8_t* buffer, int32_t length, PortReadCallback callback) override;
+    void AbortRead() override {}
+    int32_t Read(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t waitAll) override;
+    int32_t ReadOnce(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t unused) override;
+    int32_t GetReadNotify() override { return readNotify_; }
+    void SetReadNotify(int32_t notify) override { readNotify_ = notify; }
+    int32_t BeginAsyncRead(uint8_t* buffer, int32_t offset, int32_t length) override;
+    void OnAsyncReadComplete(uint32_t bytes) override;
+    void Reserved() override {}
+    void SetReadCallback(PortReadCallback callback) override { readCallback_ = std::move(callback); }
+    int32_t GetSystemError() override { return systemError_; }
+    const wchar_t* GetLastErrorText() override { return lastErrorText_.c_str(); }
+    int32_t GetLastErrorCode() override { return lastErrorCode_; }
+    int32_t GetCancel(int32_t& cancel) override;
+    int32_t SetCancel(int32_t cancel) override;
+    void SetupPort() override {}
+    int32_t LoadCommState() override;
+    int32_t ApplyCommState() override;
+
+    // Not part of IPort: the waits this port uses, and the device file it opens.
+    void SetTimings(const PortTimings& timings) { timings_ = timings; }
+    const PortTimings& GetTimings() const { return timings_; }
+    const std::string& GetDevicePath() const { return devicePath_; }
+    int32_t IsReadable() const { return readable_; }
+    // The line settings as last read from the driver (serial lines).
+    const termios& GetLineState() const { return lineState_; }
+
+protected:
+    // `settings` is the concrete class's own copy; it must outlive this base.
+    CSystemPort(IPortSettings* settings, const PortEnvironment& env);
+
+    // Opens `path` non-blocking with `access` (O_RDWR, O_RDONLY) and takes exclusive use
+    // of it. On failure records the errno (EBUSY when another open holds it), returns none.
+    UniqueFd OpenExclusive(const std::string& path, int extraFlags = 0, int access = O_RDWR);
+
+    // The descriptors reads and writes go to; the file port splits them.
+    virtual int ReadFd() const { return fd_.get(); }
+    virtual int WriteFd() const { return fd_.get(); }
+
+    int EffectiveWriteTimeout() const;
+    int EffectiveReadTimeout() const;
+    void ClearSystemError() { systemError_ = 0; }
+    void RecordSystemError(int error) { systemError_ = error; }
+    void SetPortError(int32_t code, const std::wstring& text);
+    // Rejects a null buffer, a negative offset or a non-positive length.
+    bool CheckTransferArgs(const void* buffer, int32_t offset, int32_t length);
+
+    int32_t overlapped_ = 0;  // 1: waits are the pass waits, not the line time-outs
+    int32_t open_ = 0;
+    int32_t readable_ = 0;    // 0: reads fail at once (a parallel printer that never answers)
+    int32_t byteWise_ = 0;    // 1: reads fetch one byte per call
+    IPortSettings* settings_;
+    std::string devicePath_;
+    UniqueFd fd_;
+    termios lineState_{};
+    int32_t cancel_ = 0;
+    int32_t readNotify_ = 0;
+    uint8_t* asyncBuffer_ = nullptr;
+    PortReadCallback readCallback_;
+    std::wstring lastErrorText_;
+    int32_t lastErrorCode_ = 0;
+    int systemError_ = 0;
+    PortEnvironment env_;
+    PortTimings timings_;
+
+private:
+    // One read pass of `count` bytes; true when the pass counts as successful.
+    bool ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got);
+    // Reads single bytes with the line time-outs until `count`, a failure or silence.
+    size_t ReadByteWise(uint8_t* dest, size_t count);
+    int LineReadTotal(size_t count) const;
+};
+
+}  // namespace QVO::IO
