@@ -3,7 +3,7 @@
 // HKLM lives in $QUVO_REGISTRY_DIR/HKLM.reg (default /etc/quvo/HKLM.reg), HKCU in
 // $QUVO_REGISTRY_DIR/HKCU.reg (default ${XDG_CONFIG_HOME:-~/.config}/quvo/HKCU.reg).
 // HKCR is the merged view of HKLM\SOFTWARE\Classes and HKCU\Software\Classes, HKCU first;
-// writes through HKCR go to HKLM (as Windows does for keys that do not exist per user).
+// writes through HKCR go to HKLM unless the key exists per user only (then to HKCU).
 //
 // Key and value names compare case-insensitively and keep the case they were created with.
 // Every change is a flock-ed read-modify-write that replaces the hive file atomically, so two
@@ -32,9 +32,11 @@ enum class ValueType : uint32_t {
     Binary = 3,        // REG_BINARY
     DWord = 4,         // REG_DWORD
     MultiString = 7,   // REG_MULTI_SZ
+    // Any other type number (REG_QWORD = 11, ...) may arrive by import; such values keep
+    // their raw data in Value::bytes and are written back as hex(N).
 };
 
-// "REG_SZ", "REG_DWORD", ...
+// "REG_SZ", "REG_DWORD", ... ("REG_UNKNOWN" beyond REG_QWORD). Static storage.
 const char* ValueTypeName(ValueType type);
 
 // One typed value. Only the member that belongs to `type` is meaningful.
@@ -92,10 +94,12 @@ public:
     static Status Open(Hive hive, std::wstring_view path, Key& out);
 
     // Opens a key, creating it and any missing parents. Fails on Error::AccessDenied when the
-    // hive cannot be written.
+    // key is missing and the hive cannot be written (an existing key needs no write).
+    // Key names: 1 to 255 characters, no NUL, CR or LF; an empty part is InvalidArgument.
     static Status Create(Hive hive, std::wstring_view path, Key& out);
 
-    // Deletes a key with every subkey and value under it. A missing key is Error::NotFound.
+    // Deletes a key with every subkey and value under it. A missing key is Error::NotFound;
+    // a hive's root is InvalidArgument. Through HKCR the key goes from both hives.
     static Status DeleteTree(Hive hive, std::wstring_view path);
 
     Hive hive() const { return hive_; }
@@ -105,7 +109,9 @@ public:
     // The empty name queries the default value. Missing value: Error::NotFound.
     Status QueryValue(std::wstring_view name, Value& out) const;
     // Creates or replaces the value; the name keeps its first spelling's case if it exists.
+    // Names with NUL, CR or LF, and data no hive file can hold, are InvalidArgument.
     Status SetValue(std::wstring_view name, const Value& value) const;
+    // Missing value: Error::NotFound. Through HKCR the value goes from both hives.
     Status DeleteValue(std::wstring_view name) const;
 
     // Subkey names in a stable order (case-insensitive alphabetical), with their stored case.
@@ -127,13 +133,16 @@ private:
 // HKEY_CLASSES_ROOT, HKCR) into hive and path. False on an unknown root.
 bool ParseRootedPath(std::wstring_view rooted, Hive& hive, std::wstring& path);
 
-// The hive file of HKLM or HKCU as configured by the environment (for messages and tests).
+// The hive file of HKLM or HKCU as configured by the environment (for messages and tests);
+// for HKCR the HKLM file, where its writes normally go.
 std::string HiveFilePath(Hive hive);
 
 // .reg import: every key and value in the file is written to the store in one locked change
 // per hive. Reads "Windows Registry Editor Version 5.00" and "REGEDIT4" files, in UTF-16LE
 // with BOM or UTF-8 (with or without BOM) or ANSI (Windows-1252); CRLF or LF; line
-// continuations; "[-KEY]" deletions and "name"=- value deletions.
+// continuations; "[-KEY]" deletions and "name"=- value deletions. HKEY_CLASSES_ROOT entries
+// are routed as through Key (deletions reach both hives). A file that does not parse changes
+// nothing (Error::Corrupt, "file:line: what").
 Status ImportFile(const std::string& file);
 
 // .reg export of KEY and everything under it, as "Windows Registry Editor Version 5.00"
