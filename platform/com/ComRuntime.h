@@ -1,0 +1,26 @@
+// Our own view of the in-process server loader behind CoCreateInstance/CoGetClassObject.
+//
+// The loader keeps a table of the server modules it has dlopen-ed (RTLD_NOW|RTLD_LOCAL), one
+// entry per path. CoFreeUnusedLibraries dlcloses a module only when its DllCanUnloadNow
+// answers S_OK and no class-object request into it is running.
+//
+// Thread safety: one mutex guards the module table. It is not held while a module's
+// DllGetClassObject or IClassFactory code runs, so server code may call back into the runtime;
+// it is held around DllCanUnloadNow, which must therefore not call the loader itself.
+#pragma once
+
+#include <string>
+
+#include "platform/com/ComBase.h"
+
+namespace QVO::Platform::Com {
+
+// The InprocServer32 path registered for clsid in the merged HKCR view; empty if none.
+std::wstring InprocServerPath(const CLSID& clsid);
+
+// Whether the loader currently holds `path` (as registered) loaded.
+bool IsModuleLoaded(const std::wstring& path);
+// How many server modules the loader holds.
+size_t LoadedModuleCount();
+
+}  // namespace QVO::Platform::Com

@@ -1,0 +1,44 @@
+// The message-box hook: the installed handler, or stderr and IDOK.
+#include "platform/ui/MessageBox.h"
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "platform/com/Utf8.h"
+
+namespace QVO::Platform::UI {
+
+namespace {
+
+std::mutex g_mutex;
+// Shared so a box in progress keeps its handler alive while another thread replaces it.
+std::shared_ptr<const MessageBoxHandler> g_handler;  // guarded by g_mutex
+
+}  // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+    auto next = handler ? std::make_shared<const MessageBoxHandler>(std::move(handler)) : nullptr;
+    std::shared_ptr<const MessageBoxHandler> previous;
+    {
+        std::lock_guard lock(g_mutex);
+        previous = std::exchange(g_handler, std::move(next));
+    }
+    return previous ? *previous : MessageBoxHandler{};
+}
+
+int MessageBox(const std::wstring& text, const std::wstring& caption, MessageBoxButtons buttons) {
+    std::shared_ptr<const MessageBoxHandler> handler;
+    {
+        std::lock_guard lock(g_mutex);
+        handler = g_handler;
+    }
+    // The handler runs outside the lock: it may block on the user, or install another one.
+    if (handler) return (*handler)(text, caption, buttons);
+    std::string line = Com::WideToUtf8(caption) + ": " + Com::WideToUtf8(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+    return IDOK;
+}
+
+}  // namespace QVO::Platform::UI

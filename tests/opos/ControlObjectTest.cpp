@@ -1,0 +1,387 @@
+// The POSPrinter and CashDrawer control objects against a fake service object: opening through
+// the registry, every OpenResult, forwarding of arguments and results, and events both ways.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <fstream>
+#include <thread>
+
+#include "opos/CashDrawerControl.h"
+#include "opos/PosPrinterControl.h"
+#include "platform/com/ComPtr.h"
+#include "platform/com/Utf8.h"
+#include "platform/registry/Registry.h"
+#include "tests/opos/FakeServiceObjectIds.h"
+#include "tests/platform/com/TempRegistry.h"
+
+using namespace QVO::Opos;
+using namespace QVO::Test;
+namespace Reg = QVO::Platform::Registry;
+
+namespace {
+
+const std::wstring kPrinterKey = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter";
+const std::wstring kDrawerKey = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
+
+// Access to the fake's test exports while a test holds the module loaded.
+class FakeModule {
+public:
+    FakeModule() : handle_(dlopen(QUVO_FAKE_SO, RTLD_NOW | RTLD_LOCAL)) {}
+    ~FakeModule() {
+        if (handle_) dlclose(handle_);
+    }
+    explicit operator bool() const { return handle_ != nullptr; }
+    template <class Fn>
+    Fn Get(const char* name) const { return reinterpret_cast<Fn>(dlsym(handle_, name)); }
+
+    std::vector<std::wstring> Trace() const {
+        std::vector<std::wstring> trace;
+        if (auto take = Get<void (*)(std::vector<std::wstring>*)>("FakeSO_TakeTrace")) take(&trace);
+        return trace;
+    }
+    int LiveObjects() const { return Get<int (*)()>("FakeSO_LiveObjects")(); }
+    IDispatch* TakeLastReceiver() const { return Get<IDispatch* (*)()>("FakeSO_TakeLastReceiver")(); }
+
+private:
+    void* handle_;
+};
+
+// Everything the tests need in the registry, written as one .reg import (one locked change
+// instead of a hundred single writes).
+class RegScript {
+public:
+    void Key(const std::wstring& path) { text_ += L"\n[HKEY_LOCAL_MACHINE\\" + path + L"]\n"; }
+    void Value(const std::wstring& name, const std::wstring& data) {
+        text_ += (name.empty() ? L"@" : L"\"" + name + L"\"") + L"=\"" + data + L"\"\n";
+    }
+    // Registers one fake class with its versioned and version-independent ProgIDs.
+    void FakeClass(const QVO::Test::FakeClass& c) {
+        const std::wstring clsid = QVO::Platform::Com::GuidToString(c.clsid);
+        const std::wstring progId = std::wstring(c.progId) + L".1";
+        Key(L"SOFTWARE\\Classes\\CLSID\\" + clsid + L"\\InprocServer32");
+        Value(L"", QVO::Platform::Com::Utf8ToWide(QUVO_FAKE_SO));
+        Value(L"ThreadingModel", L"Apartment");
+        Key(L"SOFTWARE\\Classes\\" + progId + L"\\CLSID");
+        Value(L"", clsid);
+        Key(L"SOFTWARE\\Classes\\" + std::wstring(c.progId) + L"\\CurVer");  // only CurVer
+        Value(L"", progId);
+    }
+    void Entry(const std::wstring& classKey, const std::wstring& entry, const wchar_t* progId) {
+        Key(classKey + L"\\" + entry);
+        if (progId) Value(L"", progId);
+    }
+    void LogicalName(const std::wstring& classKey, const std::wstring& name, const std::wstring& entry) {
+        Key(classKey);
+        Value(name, entry);
+    }
+    bool Import() const {
+        const std::string file = QVO::Test::TheTempRegistry().Dir() + "/setup.reg";
+        std::ofstream(file) << QVO::Platform::Com::WideToUtf8(L"Windows Registry Editor Version 5.00\n" + text_);
+        return Reg::ImportFile(file).ok();
+    }
+
+private:
+    std::wstring text_;
+};
+
+bool Contains(const std::vector<std::wstring>& trace, const std::wstring& line) {
+    return std::find(trace.begin(), trace.end(), line) != trace.end();
+}
+
+class OposControl : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RegScript reg;
+        for (const FakeClass& c : kFakeClasses) reg.FakeClass(c);
+        reg.Entry(kPrinterKey, L"Fake_01", L"QuvoFake.Printer");  // version-independent: via CurVer
+        reg.LogicalName(kPrinterKey, L"Receipt", L"Fake_01");
+        reg.Entry(kPrinterKey, L"Old_01", L"QuvoFake.OldVersion.1");
+        reg.Entry(kPrinterKey, L"FailOpen_01", L"QuvoFake.FailOpen.1");
+        reg.Entry(kPrinterKey, L"FailSilently_01", L"QuvoFake.FailSilently.1");
+        reg.Entry(kPrinterKey, L"Incomplete_01", L"QuvoFake.Incomplete.1");
+        reg.Entry(kPrinterKey, L"Legacy_01", L"QuvoFake.Legacy.1");
+        reg.Entry(kPrinterKey, L"NoCreate_01", L"QuvoFake.NoCreate.1");
+        reg.Entry(kPrinterKey, L"NoProgId_01", nullptr);
+        reg.Entry(kPrinterKey, L"BadProgId_01", L"No.Such.ProgId");
+        reg.LogicalName(kPrinterKey, L"Dangling", L"Removed_01");
+        reg.Entry(kDrawerKey, L"Drawer_01", L"QuvoFake.Printer.1");
+        ASSERT_TRUE(reg.Import());
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(fake);
+        fake.Trace();  // start each test with an empty trace
+    }
+
+    FakeModule fake;
+};
+
+TEST_F(OposControl, OpenResolvesTheLogicalNameAndHandsOverItsReceiver) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Receipt"), OPOS_SUCCESS);
+    EXPECT_EQ(printer.GetOpenResult(), 0);
+    EXPECT_TRUE(printer.IsOpen());
+    auto trace = fake.Trace();
+    ASSERT_GE(trace.size(), 2u);
+    // The entry name, not the logical name, reaches the service object; its result slot was 0.
+    EXPECT_EQ(trace[0], L"EventIds(1,2,3,4)");
+    EXPECT_EQ(trace[1], L"OpenService(\"POSPrinter\",\"Fake_01\",disp)=>0@0");
+    EXPECT_TRUE(Contains(trace, L"GetPropertyNumber(8)=>1013001@0"));  // the version check
+    EXPECT_EQ(printer.Close(), OPOS_SUCCESS);
+    EXPECT_TRUE(Contains(fake.Trace(), L"CloseService()=>0@0"));
+    EXPECT_EQ(fake.LiveObjects(), 0);  // the service object was released
+    EXPECT_EQ(printer.GetState(), OPOS_S_CLOSED);
+}
+
+TEST_F(OposControl, EveryOpenFailureNamesItsStep) {
+    struct Case {
+        const wchar_t* name;
+        int32_t openResult;
+        int32_t resultCode;
+    };
+    const Case cases[] = {
+        {L"Nowhere", OPOS_OR_REGBADNAME, OPOS_E_NOEXIST},
+        {L"Dangling", OPOS_OR_REGBADNAME, OPOS_E_NOEXIST},  // logical name of a removed entry
+        {L"NoProgId_01", OPOS_OR_REGPROGID, OPOS_E_NOEXIST},
+        {L"BadProgId_01", OPOS_OR_REGPROGID, OPOS_E_NOEXIST},
+        {L"NoCreate_01", OPOS_OR_CREATE, OPOS_E_NOSERVICE},
+        {L"Incomplete_01", OPOS_OR_BADIF, OPOS_E_NOSERVICE},
+        {L"FailOpen_01", OPOS_ORS_CONFIG, OPOS_E_ILLEGAL},       // the service object's own reason
+        {L"FailSilently_01", OPOS_OR_FAILEDOPEN, OPOS_E_FAILURE},
+        {L"Old_01", OPOS_OR_BADVERSION, OPOS_E_NOSERVICE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::string(c.name, c.name + wcslen(c.name)));
+        CPosPrinterControl printer;
+        EXPECT_EQ(printer.Open(c.name), c.resultCode);
+        EXPECT_EQ(printer.GetOpenResult(), c.openResult);
+        EXPECT_EQ(printer.GetResultCode(), c.resultCode);
+        EXPECT_FALSE(printer.IsOpen());
+        EXPECT_EQ(printer.GetState(), OPOS_S_CLOSED);
+        EXPECT_EQ(fake.LiveObjects(), 0);  // nothing kept from a failed open
+    }
+    // The wrong major version was opened, so it is closed again before being let go.
+    CPosPrinterControl old;
+    old.Open(L"Old_01");
+    EXPECT_TRUE(Contains(fake.Trace(), L"CloseService()=>0@0"));
+}
+
+TEST_F(OposControl, SecondOpenIsRefusedAndLeavesTheFirstIntact) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    EXPECT_EQ(printer.Open(L"Fake_01"), OPOS_E_ILLEGAL);
+    EXPECT_EQ(printer.GetOpenResult(), OPOS_OR_ALREADYOPEN);
+    fake.Trace();
+    EXPECT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"still here"), OPOS_SUCCESS);
+    EXPECT_TRUE(Contains(fake.Trace(), L"PrintNormal(2,\"still here\")=>0@0"));
+}
+
+TEST_F(OposControl, MethodsForwardArgumentsInOrderWithTheirTypes) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    fake.Trace();
+    EXPECT_EQ(printer.PrintBarCode(PTR_S_RECEIPT, L"4901234567894", 104, 162, 3, -2, -11), 0);
+    EXPECT_EQ(printer.SetBitmap(1, PTR_S_RECEIPT, L"/tmp/logo.bmp", -11, -2), 0);
+    EXPECT_EQ(printer.PrintCurveText(2, 5, 30, L"curve"), 0);
+    EXPECT_EQ(printer.CutPaper(90), 90);  // the service object's result comes back as it is
+    EXPECT_EQ(printer.ValidateData(2, L"x"), OPOS_E_ILLEGAL);
+    EXPECT_EQ(printer.SetFreezeEvents(true), 0);
+    EXPECT_EQ(printer.SetDeviceEnabled(true), 0);
+    EXPECT_EQ(printer.TransactionPrint(PTR_S_RECEIPT, PTR_TP_TRANSACTION), 0);
+    const std::vector<std::wstring> expected = {
+        L"PrintBarCode(2,\"4901234567894\",104,162,3,-2,-11)=>0@0",
+        L"SetBitmap(1,2,\"/tmp/logo.bmp\",-11,-2)=>0@0",
+        L"PrintCurveText(2,5,30,\"curve\")=>0@0",
+        L"CutPaper(90)=>90@0",
+        L"ValidateData(2,\"x\")=>106@0",
+        L"COFreezeEvents(-1)=>0@0",
+        L"SetPropertyNumber(3,1)=>0@0",
+        L"TransactionPrint(2,11)=>0@0",
+    };
+    EXPECT_EQ(fake.Trace(), expected);
+}
+
+TEST_F(OposControl, ReferenceArgumentsComeBackChanged) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    fake.Trace();
+    int32_t data = 21;
+    std::wstring text = L"abc";
+    EXPECT_EQ(printer.DirectIO(100, data, text), 0);
+    EXPECT_EQ(data, 42);
+    EXPECT_EQ(text, L"abc!");
+    std::wstring stats = L"<in/>";
+    EXPECT_EQ(printer.RetrieveStatistics(stats), 0);
+    EXPECT_EQ(stats, L"<stats/>");
+    int32_t comparison = -1;
+    EXPECT_EQ(printer.CompareFirmwareVersion(L"fw.bin", comparison), 0);
+    EXPECT_EQ(comparison, 3);
+    auto trace = fake.Trace();
+    EXPECT_TRUE(Contains(trace, L"DirectIO(100,&21,&\"abc\")=>0@0"));
+    EXPECT_TRUE(Contains(trace, L"RetrieveStatistics(&\"<in/>\")=>0@0"));
+}
+
+TEST_F(OposControl, PropertiesTravelByIndex) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    EXPECT_EQ(printer.SetRecLineChars(42), 0);
+    EXPECT_EQ(printer.GetRecLineChars(), 42);
+    EXPECT_EQ(printer.SetAsyncMode(true), 0);
+    EXPECT_TRUE(printer.GetAsyncMode());
+    EXPECT_EQ(printer.GetState(), OPOS_S_IDLE);
+    EXPECT_EQ(printer.GetServiceObjectVersion(), 1013001);
+    EXPECT_EQ(printer.GetDeviceDescription(), L"Fake printer");
+    EXPECT_EQ(printer.SetPageModePrintArea(L"0,0,576,400"), 0);
+    EXPECT_EQ(printer.GetPageModePrintArea(), L"0,0,576,400");
+    auto trace = fake.Trace();
+    EXPECT_TRUE(Contains(trace, L"SetPropertyNumber(8016,42)=>0@0"));
+    EXPECT_TRUE(Contains(trace, L"GetPropertyNumber(8001)=>1@0"));
+    EXPECT_TRUE(Contains(trace, L"SetPropertyString(1008012,\"0,0,576,400\")=>0@0"));
+}
+
+TEST_F(OposControl, ClosedControlAnswersWithoutAServiceObject) {
+    CPosPrinterControl printer;
+    EXPECT_EQ(printer.GetResultCode(), OPOS_E_CLOSED);
+    EXPECT_EQ(printer.GetState(), OPOS_S_CLOSED);
+    EXPECT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"x"), OPOS_E_CLOSED);
+    EXPECT_EQ(printer.Close(), OPOS_E_CLOSED);
+    EXPECT_EQ(printer.GetRecLineChars(), 0);
+    EXPECT_EQ(printer.GetDeviceDescription(), L"");
+    EXPECT_TRUE(fake.Trace().empty());
+
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    ASSERT_EQ(printer.Close(), OPOS_SUCCESS);
+    EXPECT_EQ(printer.GetResultCode(), OPOS_SUCCESS);  // the close itself succeeded
+    EXPECT_EQ(printer.ClaimDevice(100), OPOS_E_CLOSED);
+    EXPECT_EQ(printer.GetResultCode(), OPOS_E_CLOSED);
+}
+
+TEST_F(OposControl, OptionalMethodMissingFromAnOlderServiceAnswersNoService) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Legacy_01"), OPOS_SUCCESS);
+    fake.Trace();
+    EXPECT_EQ(printer.PrintLine(2, L"0,100"), OPOS_E_NOSERVICE);
+    EXPECT_EQ(printer.PrintNormal(2, L"ok"), OPOS_SUCCESS);
+    EXPECT_EQ(fake.Trace(), std::vector<std::wstring>{L"PrintNormal(2,\"ok\")=>0@0"});
+}
+
+TEST_F(OposControl, EventsArriveOnTheServiceObjectsThread) {
+    CPosPrinterControl printer;
+    std::thread::id handlerThread;
+    std::vector<int32_t> statuses, outputs;
+    printer.SetStatusUpdateEventHandler([&](int32_t status) {
+        handlerThread = std::this_thread::get_id();
+        statuses.push_back(status);
+    });
+    printer.SetOutputCompleteEventHandler([&](int32_t id) { outputs.push_back(id); });
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    std::wstring text;
+    int32_t data = PTR_SUE_COVER_OPEN;
+    printer.DirectIO(kFireStatusUpdate, data, text);
+    data = 17;
+    printer.DirectIO(kFireOutputComplete, data, text);
+    EXPECT_EQ(statuses, std::vector<int32_t>{PTR_SUE_COVER_OPEN});
+    EXPECT_EQ(outputs, std::vector<int32_t>{17});
+    EXPECT_NE(handlerThread, std::this_thread::get_id());
+}
+
+TEST_F(OposControl, ErrorResponseChosenByTheHandlerReachesTheServiceObject) {
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    std::wstring text;
+    int32_t response = 0;
+    // Without a handler the service object's default (retry) stands.
+    printer.DirectIO(kFireError, response, text);
+    EXPECT_EQ(response, OPOS_ER_RETRY);
+
+    std::vector<int32_t> seen;
+    printer.SetErrorEventHandler([&](int32_t rc, int32_t ext, int32_t locus, int32_t& answer) {
+        seen = {rc, ext, locus, answer};
+        answer = OPOS_ER_CLEAR;
+    });
+    printer.DirectIO(kFireError, response, text);
+    EXPECT_EQ(seen, (std::vector<int32_t>{OPOS_E_EXTENDED, 201, OPOS_EL_OUTPUT, OPOS_ER_RETRY}));
+    EXPECT_EQ(response, OPOS_ER_CLEAR);
+}
+
+TEST_F(OposControl, DirectIOEventPassesDataAndStringBothWays) {
+    CPosPrinterControl printer;
+    printer.SetDirectIOEventHandler([](int32_t eventNumber, int32_t& data, std::wstring& text) {
+        data += eventNumber;
+        text = L"<" + text + L">";
+    });
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    int32_t data = 5;
+    std::wstring text = L"ping";
+    printer.DirectIO(kFireDirectIO, data, text);
+    EXPECT_EQ(data, 12);
+    EXPECT_EQ(text, L"<ping>");
+}
+
+TEST_F(OposControl, NoHandlerRunsAfterClose) {
+    // A service object that fires late (its thread outlived CloseService) must not reach the
+    // application's handler, which may already be gone.
+    CPosPrinterControl printer;
+    int calls = 0;
+    printer.SetStatusUpdateEventHandler([&](int32_t) { ++calls; });
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    IDispatch* receiver = fake.TakeLastReceiver();
+    ASSERT_NE(receiver, nullptr);
+    printer.Close();
+
+    LPOLESTR name = const_cast<LPOLESTR>(L"SOStatusUpdate");
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(receiver->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_I4;
+    arg.lVal = 24;
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    EXPECT_EQ(receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    receiver->Release();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(OposControl, ReplacingHandlersWhileEventsArriveIsSafe) {
+    // Under TSan this catches handler storage touched without the sink's lock.
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
+    std::atomic<bool> stop{false};
+    std::atomic<int> delivered{0};
+    std::thread installer([&] {
+        while (!stop) printer.SetStatusUpdateEventHandler([&](int32_t) { ++delivered; });
+    });
+    std::wstring text;
+    for (int i = 0; i < 50; ++i) {
+        int32_t data = 1000 + i;
+        printer.DirectIO(kFireStatusUpdate, data, text);
+    }
+    stop = true;
+    installer.join();
+    EXPECT_LE(delivered, 50);
+    EXPECT_GT(delivered, 0);
+}
+
+TEST_F(OposControl, CashDrawerOpensItsOwnClassAndForwardsDrawerCalls) {
+    CCashDrawerControl drawer;
+    ASSERT_EQ(drawer.Open(L"Drawer_01"), OPOS_SUCCESS);
+    EXPECT_EQ(drawer.OpenDrawer(), 0);
+    EXPECT_EQ(drawer.WaitForDrawerClose(1000, 2000, 300, 500), 0);
+    drawer.GetDrawerOpened();
+    drawer.Close();
+    auto trace = fake.Trace();
+    EXPECT_TRUE(Contains(trace, L"OpenService(\"CashDrawer\",\"Drawer_01\",disp)=>0@0"));
+    EXPECT_TRUE(Contains(trace, L"OpenDrawer()=>0@0"));
+    EXPECT_TRUE(Contains(trace, L"WaitForDrawerClose(1000,2000,300,500)=>0@0"));
+    EXPECT_TRUE(Contains(trace, L"GetPropertyNumber(1001)=>0@0"));
+    // The printer's entries are not the drawer's: the printer's logical name is unknown here.
+    CCashDrawerControl other;
+    EXPECT_EQ(other.Open(L"Receipt"), OPOS_E_NOEXIST);
+    EXPECT_EQ(other.GetOpenResult(), OPOS_OR_REGBADNAME);
+}
+
+}  // namespace

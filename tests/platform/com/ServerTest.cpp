@@ -1,0 +1,272 @@
+// Registration, ProgID lookup, creation and unloading of a real in-process server module.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "platform/com/ComPtr.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/com/DispatchObject.h"
+#include "platform/com/Registration.h"
+#include "platform/com/Utf8.h"
+#include "platform/registry/Registry.h"
+#include "tests/platform/com/TempRegistry.h"
+#include "tests/platform/com/TestServerIds.h"
+
+using namespace QVO::Platform::Com;
+using namespace QVO::Test;
+namespace Reg = QVO::Platform::Registry;
+
+namespace {
+
+const std::wstring kClsidText = GuidToString(CLSID_TestEcho);
+
+// Calls one of the server's exported registration functions, then lets the module go.
+template <class Fn, class... Args>
+HRESULT CallServerExport(const char* name, Args... args) {
+    void* module = dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_LOCAL);
+    if (!module) return E_FAIL;
+    auto fn = reinterpret_cast<Fn>(dlsym(module, name));
+    HRESULT hr = fn ? fn(args...) : E_FAIL;
+    dlclose(module);
+    return hr;
+}
+
+HRESULT RegisterMachine() { return CallServerExport<PFN_DllRegisterServer>("DllRegisterServer"); }
+HRESULT UnregisterMachine() { return CallServerExport<PFN_DllRegisterServer>("DllUnregisterServer"); }
+HRESULT Install(BOOL install, const wchar_t* cmd) { return CallServerExport<PFN_DllInstall>("DllInstall", install, cmd); }
+
+std::optional<std::wstring> ReadDefault(Reg::Hive hive, const std::wstring& path, const std::wstring& name = L"") {
+    Reg::Key key;
+    if (!Reg::Key::Open(hive, path, key)) return std::nullopt;
+    return key.GetString(name);
+}
+
+bool KeyExists(Reg::Hive hive, const std::wstring& path) {
+    Reg::Key key;
+    return Reg::Key::Open(hive, path, key).ok();
+}
+
+LONG Subtract(IDispatch* echo, LONG a, LONG b) {
+    Variant args[2] = {Variant(b), Variant(a)};  // reversed
+    VARIANT raw[2] = {*args[0].Get(), *args[1].Get()};
+    DISPPARAMS params{raw, nullptr, 2, 0};
+    Variant result;
+    HRESULT hr = echo->Invoke(DISPID_Subtract, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr);
+    return SUCCEEDED(hr) ? result.AsLong(-999) : -999;
+}
+
+class ComServer : public testing::Test {
+protected:
+    void TearDown() override {
+        UnregisterMachine();
+        Install(FALSE, L"user");
+        CoFreeUnusedLibraries();
+    }
+};
+
+TEST_F(ComServer, PerMachineRegistrationWritesTheWindowsKeysAndUnregisterRemovesThem) {
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    const auto hklm = Reg::Hive::LocalMachine;
+    const std::wstring base = L"SOFTWARE\\Classes\\";
+    const std::wstring clsidKey = base + L"CLSID\\" + kClsidText;
+    EXPECT_EQ(ReadDefault(hklm, clsidKey), L"Echo test class");
+    auto path = ReadDefault(hklm, clsidKey + L"\\InprocServer32");
+    ASSERT_TRUE(path);
+    EXPECT_EQ(*path, Utf8ToWide(std::filesystem::canonical(QUVO_TEST_SERVER).string()));
+    EXPECT_EQ(ReadDefault(hklm, clsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(ReadDefault(hklm, clsidKey + L"\\ProgID"), kTestEchoProgId);
+    EXPECT_EQ(ReadDefault(hklm, clsidKey + L"\\VersionIndependentProgID"), kTestEchoVersionIndependentProgId);
+    EXPECT_TRUE(KeyExists(hklm, clsidKey + L"\\Programmable"));
+    EXPECT_TRUE(KeyExists(hklm, base + kTestEchoProgId + L"\\Insertable"));
+    EXPECT_EQ(ReadDefault(hklm, base + kTestEchoProgId + L"\\CLSID"), kClsidText);
+    EXPECT_EQ(ReadDefault(hklm, base + kTestEchoVersionIndependentProgId + L"\\CurVer"), kTestEchoProgId);
+    EXPECT_EQ(ReadDefault(hklm, clsidKey + L"\\TypeLib"), GuidToString(LIBID_TestEcho));
+    EXPECT_TRUE(KeyExists(hklm, base + L"TypeLib\\" + GuidToString(LIBID_TestEcho) + L"\\1.0"));
+    EXPECT_FALSE(KeyExists(Reg::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsidText));
+
+    ASSERT_EQ(UnregisterMachine(), S_OK);
+    EXPECT_FALSE(KeyExists(hklm, clsidKey));
+    EXPECT_FALSE(KeyExists(hklm, base + kTestEchoProgId));
+    EXPECT_FALSE(KeyExists(hklm, base + kTestEchoVersionIndependentProgId));
+    EXPECT_FALSE(KeyExists(hklm, base + L"TypeLib\\" + GuidToString(LIBID_TestEcho)));
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(kTestEchoProgId, &clsid), CO_E_CLASSSTRING);
+    ComPtr<IDispatch> echo;
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid()),
+              REGDB_E_CLASSNOTREG);
+}
+
+TEST_F(ComServer, PerUserInstallGoesToTheUserHiveAndIsSeenThroughTheMergedView) {
+    ASSERT_EQ(Install(TRUE, L"user"), S_OK);
+    EXPECT_TRUE(KeyExists(Reg::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsidText + L"\\InprocServer32"));
+    EXPECT_FALSE(KeyExists(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\CLSID\\" + kClsidText));
+
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(kTestEchoProgId, &clsid), S_OK);
+    ComPtr<IDispatch> echo;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid()), S_OK);
+    EXPECT_EQ(Subtract(echo.Get(), 10, 4), 6);
+    echo.Reset();
+
+    ASSERT_EQ(Install(FALSE, L"user"), S_OK);
+    EXPECT_FALSE(KeyExists(Reg::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsidText));
+    EXPECT_EQ(CLSIDFromProgID(kTestEchoProgId, &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(Install(TRUE, L"everyone"), E_INVALIDARG);
+}
+
+TEST_F(ComServer, VersionIndependentProgIdFollowsCurVer) {
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    // A version-independent ProgID carrying only CurVer, as older installers write it.
+    Reg::Key key;
+    ASSERT_TRUE(Reg::Key::Create(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\QuvoTest.Latest\\CurVer", key));
+    ASSERT_TRUE(key.SetValue(L"", Reg::Value::String(kTestEchoProgId)));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(L"QuvoTest.Latest", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_TestEcho);
+    ASSERT_EQ(CLSIDFromString(L"QuvoTest.Echo", &clsid), S_OK);  // not a GUID: tried as a ProgID
+    EXPECT_EQ(clsid, CLSID_TestEcho);
+
+    // A CurVer loop ends in a refusal, not in endless recursion.
+    Reg::Key a, b;
+    ASSERT_TRUE(Reg::Key::Create(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\Loop.A\\CurVer", a));
+    ASSERT_TRUE(Reg::Key::Create(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\Loop.B\\CurVer", b));
+    ASSERT_TRUE(a.SetValue(L"", Reg::Value::String(L"Loop.B")));
+    ASSERT_TRUE(b.SetValue(L"", Reg::Value::String(L"Loop.A")));
+    EXPECT_EQ(CLSIDFromProgID(L"Loop.A", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(clsid, GUID_NULL);
+}
+
+TEST_F(ComServer, UnregisterLeavesAProgIdThatNowNamesAnotherClass) {
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    Reg::Key key;
+    ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID", key));
+    const std::wstring other = L"{00000000-0000-0000-0000-000000000001}";
+    ASSERT_TRUE(key.SetValue(L"", Reg::Value::String(other)));
+    ASSERT_EQ(UnregisterMachine(), S_OK);
+    EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID"), other);
+}
+
+TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    CoFreeUnusedLibraries();
+    const std::wstring path = InprocServerPath(CLSID_TestEcho);
+    ASSERT_FALSE(path.empty());
+    ComPtr<IDispatch> first, second;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, first.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, second.PutVoid()), S_OK);
+    EXPECT_TRUE(IsModuleLoaded(path));
+    EXPECT_EQ(LoadedModuleCount(), 1u);  // one entry, however many objects
+
+    CoFreeUnusedLibraries();  // objects alive: DllCanUnloadNow says no
+    ASSERT_TRUE(IsModuleLoaded(path));
+    EXPECT_EQ(Subtract(first.Get(), 3, 1), 2);  // and the code is still mapped
+    first.Reset();
+    CoFreeUnusedLibraries();
+    ASSERT_TRUE(IsModuleLoaded(path));
+
+    // A server lock also keeps the module.
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    factory->LockServer(TRUE);
+    factory.Reset();
+    second.Reset();
+    CoFreeUnusedLibraries();
+    ASSERT_TRUE(IsModuleLoaded(path));
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
+
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(IsModuleLoaded(path));
+    // Really gone from the process, not only from the table.
+    EXPECT_EQ(dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD), nullptr);
+}
+
+TEST_F(ComServer, CreationFailuresAreReportedWithTheirCodes) {
+    ComPtr<IDispatch> object;
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
+              REGDB_E_CLASSNOTREG);
+
+    ServerRegistration missing;
+    missing.clsid = CLSID_TestEcho;
+    missing.modulePath = L"/nonexistent/libnothing.so";
+    ASSERT_EQ(RegisterServer(missing, RegistrationScope::Machine), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
+              CO_E_DLLNOTFOUND);
+
+    // A library that is not a COM server (the runtime itself has no DllGetClassObject).
+    ServerRegistration notServer = missing;
+    notServer.modulePath = Utf8ToWide(QUVO_PLATFORM_LIB);
+    ASSERT_EQ(RegisterServer(notServer, RegistrationScope::Machine), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
+              CO_E_ERRORINDLL);
+    UnregisterServer(notServer, RegistrationScope::Machine);
+
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    ComPtr<IUnknown> outer;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, outer.PutVoid()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, outer.Get(), CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
+              CLASS_E_NOAGGREGATION);
+    const IID unknownIid = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+    EXPECT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, unknownIid, object.PutVoid()),
+              E_NOINTERFACE);
+    EXPECT_FALSE(object);
+}
+
+// A caller-side object the server calls back through IDispatch (the event direction).
+class Answer final : public DispatchObject<Answer> {
+public:
+    static const DispatchTable& Table() {
+        static const DispatchTable table({{L"Answer", 1, MemberKind::Method, {}, Result::Long,
+                                           [](void*, DispatchCall& c) { c.LongResult() = 42; return S_OK; }}});
+        return table;
+    }
+};
+
+TEST_F(ComServer, ServerCallsBackIntoACallerObject) {
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    ComPtr<IDispatch> echo;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid()), S_OK);
+    auto answer = ComPtr<Answer>::Attach(new Answer());
+    Variant name(std::wstring_view(L"answer"));
+    Variant target = Variant::Dispatch(answer.Get());
+    VARIANT raw[2] = {*name.Get(), *target.Get()};
+    DISPPARAMS params{raw, nullptr, 2, 0};
+    Variant result;
+    ASSERT_EQ(echo->Invoke(DISPID_CallBack, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.AsLong(), 42);
+}
+
+TEST_F(ComServer, ConcurrentCreationAndUnloadingNeverUseAnUnloadedModule) {
+    // Creation on several threads while another frees unused modules: a module freed between
+    // loading and DllGetClassObject would crash here (and TSan would flag the table).
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> creators;
+    for (int t = 0; t < 3; ++t) {
+        creators.emplace_back([&] {
+            for (int i = 0; i < 150; ++i) {
+                ComPtr<IDispatch> echo;
+                if (FAILED(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid())) ||
+                    Subtract(echo.Get(), 5, 2) != 3)
+                    ++failures;
+            }
+        });
+    }
+    std::thread freer([&] {
+        while (!stop) CoFreeUnusedLibraries();
+    });
+    for (auto& t : creators) t.join();
+    stop = true;
+    freer.join();
+    EXPECT_EQ(failures, 0);
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(LoadedModuleCount(), 0u);
+}
+
+}  // namespace
