@@ -1,0 +1,120 @@
+// Barcodes and 2D symbols encoded with zint into module matrices the paper draws.
+#include "sim/Render.h"
+
+#include <zint.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace QVO::Sim {
+
+namespace {
+
+struct SymbolDeleter {
+    void operator()(zint_symbol* s) const { ZBarcode_Delete(s); }
+};
+using SymbolPtr = std::unique_ptr<zint_symbol, SymbolDeleter>;
+
+bool ModuleSet(const zint_symbol* s, int row, int col) {
+    return (s->encoded_data[row][col >> 3] >> (col & 7)) & 1;
+}
+
+SymbolModules Encode(int symbology, const std::vector<uint8_t>& data, int option1, int option2) {
+    SymbolModules out;
+    if (data.empty()) {
+        out.error = "no data";
+        return out;
+    }
+    SymbolPtr s(ZBarcode_Create());
+    s->symbology = symbology;
+    s->input_mode = DATA_MODE;
+    s->option_1 = option1;
+    s->option_2 = option2;
+    const int err = ZBarcode_Encode(s.get(), data.data(), int(data.size()));
+    if (err >= ZINT_ERROR) {
+        out.error = s->errtxt;
+        return out;
+    }
+    out.rows = s->rows;
+    out.cols = s->width;
+    out.on.resize(size_t(out.rows) * size_t(out.cols));
+    for (int r = 0; r < out.rows; ++r) {
+        out.rowHeight.push_back(s->row_height[r] > 0 ? s->row_height[r] : 1.0f);
+        for (int c = 0; c < out.cols; ++c) out.on[size_t(r) * size_t(out.cols) + size_t(c)] = ModuleSet(s.get(), r, c);
+    }
+    out.hri = reinterpret_cast<const char*>(s->text);
+    out.ok = out.rows > 0 && out.cols > 0;
+    return out;
+}
+
+}  // namespace
+
+std::string Code128Text(const std::vector<uint8_t>& data) {
+    std::string text;
+    char set = 'B';
+    for (size_t i = 0; i < data.size(); ++i) {
+        const uint8_t b = data[i];
+        if (b == '{' && i + 1 < data.size()) {
+            const uint8_t next = data[++i];
+            if (next == 'A' || next == 'B' || next == 'C') set = char(next);
+            else if (next == '{') text += '{';
+            // {S shift and {1..{4 function characters carry no printable data.
+            continue;
+        }
+        if (set == 'C') {
+            char pair[4];
+            std::snprintf(pair, sizeof pair, "%02d", b % 100);
+            text += pair;
+        } else {
+            text += char(b);
+        }
+    }
+    return text;
+}
+
+SymbolModules EncodeLinear(int m, const std::vector<uint8_t>& data) {
+    // The NUL-terminated forms 0..6 are the same symbologies as 65..71.
+    const int kind = m <= 6 ? m + 65 : m;
+    std::vector<uint8_t> d = data;
+    switch (kind) {
+        case 65: return Encode(BARCODE_UPCA, d, 0, 0);
+        case 66: return Encode(BARCODE_UPCE, d, 0, 0);
+        case 67:
+        case 68: return Encode(BARCODE_EANX, d, 0, 0);
+        case 69:
+            // The start/stop asterisks are the printer's to add.
+            if (!d.empty() && d.front() == '*') d.erase(d.begin());
+            if (!d.empty() && d.back() == '*') d.pop_back();
+            return Encode(BARCODE_CODE39, d, 0, 0);
+        case 70: return Encode(BARCODE_C25INTER, d, 0, 0);
+        case 71: return Encode(BARCODE_CODABAR, d, 0, 0);
+        case 72: return Encode(BARCODE_CODE93, d, 0, 0);
+        case 73:
+        case 74: {
+            const std::string text = Code128Text(d);
+            return Encode(BARCODE_CODE128, std::vector<uint8_t>(text.begin(), text.end()), 0, 0);
+        }
+        case 75:
+        case 76: return Encode(BARCODE_DBAR_OMN, d, 0, 0);
+        case 77: return Encode(BARCODE_DBAR_LTD, d, 0, 0);
+        default: {
+            SymbolModules out;
+            out.error = "symbology " + std::to_string(m) + " not drawn";
+            return out;
+        }
+    }
+}
+
+SymbolModules EncodeQr(const QrSettings& qr) {
+    // 48..51 select L, M, Q, H; zint counts them 1..4.
+    const int level = (qr.errorLevel >= 48 && qr.errorLevel <= 51) ? qr.errorLevel - 47 : 1;
+    return Encode(BARCODE_QRCODE, qr.data, level, 0);
+}
+
+SymbolModules EncodePdf417(const Pdf417Settings& pdf) {
+    const int level = (pdf.errorMode == 48 && pdf.errorValue >= 48 && pdf.errorValue <= 56) ? pdf.errorValue - 48 : -1;
+    const int columns = pdf.columns <= 30 ? pdf.columns : 0;
+    return Encode(pdf.truncated ? BARCODE_PDF417COMP : BARCODE_PDF417, pdf.data, level, columns);
+}
+
+}  // namespace QVO::Sim

@@ -1,0 +1,274 @@
+// Serving loop shared by every link, and the TCP, pseudo-terminal and file-pair servers.
+#include "sim/Transport.h"
+
+#include "sim/VirtualPrinter.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace QVO::Sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kTickMs = 20;          // how often the loop wakes for timers and the link rate
+constexpr int kWriteStallMs = 500;   // a host that stops reading loses replies after this
+
+std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// Writes all of data unless the peer is gone or stalls; a partial write means the rest of
+// the reply is lost, as on a line nobody listens to.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWriteStallMs);
+    while (size > 0) {
+        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == ENOTSOCK) n = ::write(fd, data, size);
+        if (n > 0) {
+            data += n;
+            size -= size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (Clock::now() >= deadline) return true;  // dropped, link still up
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 10);
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+LinkServer::LinkServer(VirtualPrinter& printer) : printer_(printer) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        stopPipe_[0].reset(fds[0]);
+        stopPipe_[1].reset(fds[1]);
+    }
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        finishedPipe_[0].reset(fds[0]);
+        finishedPipe_[1].reset(fds[1]);
+    }
+}
+
+LinkServer::~LinkServer() { Stop(); }
+
+bool LinkServer::Start(std::string* error) {
+    if (thread_.joinable()) return true;
+    if (!stopPipe_[0].valid() || !finishedPipe_[0].valid()) {
+        if (error) *error = "cannot create pipes";
+        return false;
+    }
+    if (!Open(error)) return false;
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void LinkServer::Stop() {
+    if (!thread_.joinable()) return;
+    const char b = 1;
+    [[maybe_unused]] auto ignored = ::write(stopPipe_[1].get(), &b, 1);
+    thread_.join();
+}
+
+void LinkServer::Run() {
+    for (;;) {
+        Connection conn;
+        if (!Accept(conn, stopPipe_[0].get())) break;
+        ++served_;
+        const bool keepServing = Serve(conn);
+        if (!keepServing || singleShot_) break;
+    }
+    finished_ = true;
+    const char b = 1;
+    [[maybe_unused]] auto ignored = ::write(finishedPipe_[1].get(), &b, 1);
+}
+
+bool LinkServer::WriteReplies(int fd, double& tokens, bool limited) {
+    uint8_t buf[4096];
+    for (;;) {
+        size_t max = sizeof buf;
+        if (limited) max = std::min(max, size_t(std::max(0.0, tokens)));
+        if (max == 0) return true;
+        const size_t n = printer_.TakeReplies(buf, max);
+        if (n == 0) return true;
+        if (limited) tokens -= double(n);
+        if (!WriteAll(fd, buf, n)) return false;
+    }
+}
+
+bool LinkServer::Serve(Connection& conn) {
+    const uint64_t generation = printer_.ConnectionGeneration();
+    double readTokens = 0, writeTokens = 0;
+    auto last = Clock::now();
+    bool atEof = false;
+    uint8_t buf[4096];
+    for (;;) {
+        // Token buckets per direction; a burst is at most 1/20 s worth so bytes trickle.
+        const uint32_t rate = printer_.BytesPerSecond();
+        const auto now = Clock::now();
+        const double dt = std::chrono::duration<double>(now - last).count();
+        last = now;
+        const double burst = std::max(1.0, rate / 20.0);
+        readTokens = rate ? std::min(burst, readTokens + rate * dt) : 0;
+        writeTokens = rate ? std::min(burst, writeTokens + rate * dt) : 0;
+        const bool mayRead = !atEof && (rate == 0 || readTokens >= 1) && printer_.AcceptsInput();
+
+        pollfd fds[3] = {{stopPipe_[0].get(), POLLIN, 0},
+                         {printer_.NotifyFd(), POLLIN, 0},
+                         {conn.readFd(), short(mayRead ? POLLIN : 0), 0}};
+        if (::poll(fds, 3, kTickMs) < 0 && errno != EINTR) return false;
+        if (fds[0].revents) return false;
+        printer_.Tick();
+        if (printer_.ConnectionGeneration() != generation) {
+            Renew();  // dropped or power-cycled: this connection is over
+            return true;
+        }
+        atEof = false;  // a followed file is looked at again every tick
+        if (mayRead && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const size_t max = rate ? std::min(sizeof buf, size_t(readTokens)) : sizeof buf;
+            const ssize_t n = ::read(conn.readFd(), buf, max);
+            if (n > 0) {
+                if (rate) readTokens -= double(n);
+                printer_.Receive(buf, size_t(n));
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                if (FollowsEof() && !singleShot_) {
+                    atEof = true;
+                } else if (EndsAtEof() || FollowsEof()) {
+                    printer_.EndOfStream();
+                    WriteReplies(conn.writeFd(), writeTokens, false);
+                    return true;
+                } else {
+                    atEof = true;  // a pty with no host: wait for one
+                }
+            }
+        }
+        printer_.ClearNotify();
+        if (!WriteReplies(conn.writeFd(), writeTokens, rate != 0)) {
+            printer_.EndOfStream();
+            return true;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- TCP
+
+bool TcpServer::Open(std::string* error) {
+    listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!listener_.valid()) return error && (*error = Errno("socket"), false);
+    const int one = 1;
+    ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port_);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never reachable from outside the machine
+    if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
+        return error && (*error = Errno("bind"), false);
+    if (::listen(listener_.get(), 4) < 0) return error && (*error = Errno("listen"), false);
+    socklen_t len = sizeof addr;
+    ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    return true;
+}
+
+bool TcpServer::Accept(Connection& conn, int stopFd) {
+    for (;;) {
+        pollfd fds[2] = {{stopFd, POLLIN, 0}, {listener_.get(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (fds[0].revents) return false;
+        const int fd = ::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) continue;
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        conn.in.reset(fd);
+        return true;
+    }
+}
+
+// ---------------------------------------------------------------- pseudo-terminal
+
+bool PtyServer::OpenPty(std::string* error) {
+    UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master.valid() || ::grantpt(master.get()) < 0 || ::unlockpt(master.get()) < 0)
+        return error && (*error = Errno("posix_openpt"), false);
+    char name[128];
+    if (::ptsname_r(master.get(), name, sizeof name) != 0) return error && (*error = Errno("ptsname"), false);
+    UniqueFd slave(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slave.valid()) return error && (*error = Errno("open slave"), false);
+    termios tio{};
+    ::tcgetattr(slave.get(), &tio);
+    ::cfmakeraw(&tio);  // no echo, no line editing: the bytes are the printer's
+    ::tcsetattr(slave.get(), TCSANOW, &tio);
+    SetNonBlocking(master.get());
+    if (!linkPath_.empty()) {
+        // Replace the symlink atomically so a host never finds it missing.
+        const std::string tmp = linkPath_ + ".tmp";
+        ::unlink(tmp.c_str());
+        if (::symlink(name, tmp.c_str()) < 0 || ::rename(tmp.c_str(), linkPath_.c_str()) < 0)
+            return error && (*error = Errno(("link " + linkPath_).c_str()), false);
+    }
+    master_ = std::move(master);
+    slaveHold_ = std::move(slave);
+    std::lock_guard lock(pathMutex_);
+    slavePath_ = name;
+    return true;
+}
+
+bool PtyServer::Open(std::string* error) { return OpenPty(error); }
+
+std::string PtyServer::SlavePath() const {
+    std::lock_guard lock(pathMutex_);
+    return slavePath_;
+}
+
+bool PtyServer::Accept(Connection& conn, int stopFd) {
+    pollfd p{stopFd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) return false;
+    if (!master_.valid()) return false;
+    conn.in.reset(master_.get());
+    conn.owned = false;  // the master stays with the server between connections
+    return true;
+}
+
+void PtyServer::Renew() {
+    std::string error;
+    if (!OpenPty(&error)) std::fprintf(stderr, "quvo sim: cannot renew the pty: %s\n", error.c_str());
+}
+
+// ---------------------------------------------------------------- file pair
+
+bool FilePairServer::Open(std::string* error) {
+    outFile_.reset(::open(outPath_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (!outFile_.valid()) return error && (*error = Errno(outPath_.c_str()), false);
+    inFile_.reset(::open(inPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (!inFile_.valid()) return error && (*error = Errno(inPath_.c_str()), false);
+    return true;
+}
+
+bool FilePairServer::Accept(Connection& conn, int stopFd) {
+    pollfd p{stopFd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0) return false;
+    conn.in.reset(outFile_.get());
+    conn.out.reset(inFile_.get());
+    conn.owned = false;  // the read position carries over a drop
+    return true;
+}
+
+}  // namespace QVO::Sim
