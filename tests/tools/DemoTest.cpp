@@ -1,0 +1,70 @@
+// The demo path end to end: command builder → TCP/IP port → virtual printer → paper picture.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs a shell command and returns its standard output; the exit status goes to *status.
+std::string RunCommand(const std::string& command, int* status) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        *status = -1;
+        return out;
+    }
+    char chunk[512];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+    *status = pclose(pipe);
+    return out;
+}
+
+class ToolDemoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::path(::testing::TempDir()) / "quvo-demo-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    fs::path dir_;
+};
+
+// Catches any break along the whole chain: a builder byte the printer does not take, a port
+// that loses bytes, a status reply decoded wrongly, or a picture that no longer scans.
+TEST_F(ToolDemoTest, ReceiptReachesThePaperAndStatusFollowsTheFaults) {
+    int status = 0;
+    std::string out = RunCommand(std::string(QUVO_BIN) + " demo --out " + dir_.string(), &status);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("ready                        cover closed paper ok"), std::string::npos) << out;
+    EXPECT_NE(out.find("paper near end"), std::string::npos) << out;
+    EXPECT_NE(out.find("cover open   paper near end  drawer signal low  offline"), std::string::npos) << out;
+    EXPECT_NE(out.find("drawer signal high"), std::string::npos) << out;
+    ASSERT_TRUE(fs::exists(dir_ / "receipt.png"));
+    ASSERT_GT(fs::file_size(dir_ / "commands.log"), 0u);
+
+    if (std::system("command -v zbarimg >/dev/null 2>&1") != 0) GTEST_SKIP() << "zbarimg is not installed";
+    std::string scanned = RunCommand("zbarimg -q " + (dir_ / "receipt.png").string() + " 2>/dev/null", &status);
+    EXPECT_NE(scanned.find("EAN-13:4006381333931"), std::string::npos) << scanned;
+    EXPECT_NE(scanned.find("QR-Code:https://quvo.example/receipt/2026-12-07/0042"), std::string::npos) << scanned;
+}
+
+TEST_F(ToolDemoTest, BadArgumentsAreAUsageError) {
+    int status = 0;
+    RunCommand(std::string(QUVO_BIN) + " demo --bogus 2>/dev/null", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    std::string help = RunCommand(std::string(QUVO_BIN) + " demo --help", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(help.find("Usage: quvo demo"), std::string::npos);
+}
+
+}  // namespace
