@@ -80,7 +80,12 @@ int32_t CControlObject::QueryOpenResult() {
 }
 
 int32_t CControlObject::Open(std::wstring_view deviceName) {
-    if (so_) return FailOpen(OPOS_OR_ALREADYOPEN, OPOS_E_ILLEGAL);
+    if (so_) {
+        // The open device stays as it is; only this refusal is recorded.
+        openResult_ = OPOS_OR_ALREADYOPEN;
+        refusedResult_ = OPOS_E_ILLEGAL;
+        return OPOS_E_ILLEGAL;
+    }
 
     const std::wstring entry = ResolveDeviceEntry(deviceName);
     Reg::Key entryKey;
@@ -134,6 +139,7 @@ void CControlObject::ReleaseService() {
     sink_->Detach();
     so_.Reset();
     ids_.fill(DISPID_UNKNOWN);
+    refusedResult_ = OPOS_SUCCESS;
 }
 
 int32_t CControlObject::Close() {
@@ -166,7 +172,8 @@ HRESULT CControlObject::Invoke(SoMethod method, std::vector<Arg>& args, Variant&
 int32_t CControlObject::CallWithRefs(SoMethod method, std::vector<Arg>& args) {
     if (!so_) return ClosedResult(OPOS_E_CLOSED);
     Variant result;
-    if (FAILED(Invoke(method, args, result))) return OPOS_E_NOSERVICE;
+    if (FAILED(Invoke(method, args, result))) return refusedResult_ = OPOS_E_NOSERVICE;
+    refusedResult_ = OPOS_SUCCESS;
     return result.AsLong(OPOS_E_NOSERVICE);
 }
 
@@ -264,8 +271,14 @@ int32_t CControlObject::SetFreezeEvents(bool freeze) {
     return CallWithRefs(SoMethod::COFreezeEvents, args);
 }
 
-int32_t CControlObject::GetResultCode() { return so_ ? GetPropertyNumber(PIDX_ResultCode) : closedResult_; }
-int32_t CControlObject::GetResultCodeExtended() { return GetPropertyNumber(PIDX_ResultCodeExtended); }
+int32_t CControlObject::GetResultCode() {
+    if (!so_) return closedResult_;
+    return refusedResult_ != OPOS_SUCCESS ? refusedResult_ : GetPropertyNumber(PIDX_ResultCode);
+}
+
+int32_t CControlObject::GetResultCodeExtended() {
+    return refusedResult_ != OPOS_SUCCESS ? 0 : GetPropertyNumber(PIDX_ResultCodeExtended);
+}
 int32_t CControlObject::GetOutputID() { return GetPropertyNumber(PIDX_OutputID); }
 int32_t CControlObject::GetServiceObjectVersion() { return GetPropertyNumber(PIDX_ServiceObjectVersion); }
 int32_t CControlObject::GetCapPowerReporting() { return GetPropertyNumber(PIDX_CapPowerReporting); }

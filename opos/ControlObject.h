@@ -85,7 +85,10 @@ public:
     int32_t SetPropertyString(int32_t index, std::wstring_view value);
 
     // Common properties. While closed: State reads OPOS_S_CLOSED, ResultCode the result of the
-    // last call made while closed (initially OPOS_E_CLOSED), numbers 0 and texts empty.
+    // last call made while closed (initially OPOS_E_CLOSED), numbers 0 and texts empty. While
+    // open, ResultCode is the service object's, except after a call this control refused itself
+    // (a second Open, a method the service object lacks): then it is that call's result until
+    // the next method call or property change reaches the service object.
     int32_t GetState();
     bool GetClaimed();
     bool GetDeviceEnabled();
@@ -147,6 +150,8 @@ private:
     Platform::Com::ComPtr<CEventSink> sink_;  // created with the control object
     int32_t openResult_ = 0;
     int32_t closedResult_ = OPOS_E_CLOSED;
+    // The result of a call refused here while open; 0 when the last call reached the service object.
+    int32_t refusedResult_ = OPOS_SUCCESS;
 };
 
 }  // namespace QVO::Opos

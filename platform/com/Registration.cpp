@@ -64,6 +64,29 @@ void RemoveProgId(const Place& place, const std::wstring& progId, const std::wst
     Reg::Key::DeleteTree(place.hive, place.root + progId);
 }
 
+// The Automation marshaler, the proxy of every dual and oleautomation interface.
+constexpr wchar_t kAutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
+
+bool WriteInterface(const Place& place, const InterfaceRegistration& itf, const std::wstring& libText,
+                    const std::wstring& version) {
+    const std::wstring key = L"Interface\\" + GuidToString(itf.iid);
+    const std::wstring proxy = kAutomationProxy;
+    return WriteKey(place, key, &itf.name) && WriteKey(place, key + L"\\ProxyStubClsid", &proxy) &&
+           WriteKey(place, key + L"\\ProxyStubClsid32", &proxy) &&
+           WriteKey(place, key + L"\\TypeLib", &libText) &&
+           WriteKey(place, key + L"\\TypeLib", &version, L"Version");
+}
+
+void RemoveInterface(const Place& place, const InterfaceRegistration& itf, const std::wstring& libText) {
+    const std::wstring key = L"Interface\\" + GuidToString(itf.iid);
+    Reg::Key typeLib;
+    if (Reg::Key::Open(place.hive, place.root + key + L"\\TypeLib", typeLib)) {
+        std::wstring named = typeLib.GetString(L"").value_or(L"");
+        if (!named.empty() && !SameText(named, libText)) return;  // another library's now
+    }
+    Reg::Key::DeleteTree(place.hive, place.root + key);
+}
+
 }  // namespace
 
 HRESULT RegisterServer(const ServerRegistration& s, RegistrationScope scope) {
@@ -97,6 +120,8 @@ HRESULT RegisterServer(const ServerRegistration& s, RegistrationScope scope) {
              WriteKey(place, libKey + L"\\0\\linux64", &s.modulePath) &&
              WriteKey(place, libKey + L"\\FLAGS", &flags) &&
              WriteKey(place, libKey + L"\\HELPDIR", &helpDir);
+        for (const auto& itf : s.typeLib->interfaces)
+            ok = ok && WriteInterface(place, itf, libText, s.typeLib->version);
         if (!ok) return SELFREG_E_TYPELIB;
     }
     return S_OK;
@@ -109,6 +134,7 @@ HRESULT UnregisterServer(const ServerRegistration& s, RegistrationScope scope) {
     RemoveProgId(place, s.versionIndependentProgId, clsidText);
     Reg::Key::DeleteTree(place.hive, place.root + L"CLSID\\" + clsidText);
     if (s.typeLib) {
+        for (const auto& itf : s.typeLib->interfaces) RemoveInterface(place, itf, GuidToString(s.typeLib->libId));
         const std::wstring libKey = L"TypeLib\\" + GuidToString(s.typeLib->libId);
         Reg::Key::DeleteTree(place.hive, place.root + libKey + L"\\" + s.typeLib->version);
         // Drop the library's key once no version is left under it.

@@ -16,10 +16,18 @@ namespace QVO::Platform::Com {
 
 enum class RegistrationScope { Machine, User };
 
+// An Automation interface the library describes (Interface\{IID} with the standard
+// Automation proxy and the library's identity, as registering a type library writes them).
+struct InterfaceRegistration {
+    IID iid{};
+    std::wstring name;  // e.g. "IThing"
+};
+
 struct TypeLibRegistration {
     GUID libId{};
     std::wstring version = L"1.0";  // "major.minor"
     std::wstring name;              // the library's help string
+    std::vector<InterfaceRegistration> interfaces;
 };
 
 // Everything written for one class.
@@ -45,8 +53,8 @@ struct ServerRegistration {
 HRESULT RegisterServer(const ServerRegistration& server, RegistrationScope scope);
 
 // Removes the keys RegisterServer wrote. A ProgID key is removed only when it still names
-// this class, so unregistering does not take away another server's ProgID. Missing keys are
-// not an error.
+// this class, and an interface key only when it still names this library, so unregistering
+// does not take away another server's entries. Missing keys are not an error.
 HRESULT UnregisterServer(const ServerRegistration& server, RegistrationScope scope);
 
 // Reads DllInstall's command line: "user" (any case) selects the per-user scope; an empty

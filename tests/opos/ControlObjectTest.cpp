@@ -179,6 +179,23 @@ TEST_F(OposControl, SecondOpenIsRefusedAndLeavesTheFirstIntact) {
     EXPECT_TRUE(Contains(fake.Trace(), L"PrintNormal(2,\"still here\")=>0@0"));
 }
 
+TEST_F(OposControl, ResultCodeShowsACallTheControlRefusedItself) {
+    // An application checks ResultCode after Open; a refused second Open must not read as success
+    // just because the service object's own last result was 0.
+    CPosPrinterControl printer;
+    ASSERT_EQ(printer.Open(L"Legacy_01"), OPOS_SUCCESS);
+    ASSERT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"x"), OPOS_SUCCESS);
+    ASSERT_EQ(printer.Open(L"Legacy_01"), OPOS_E_ILLEGAL);
+    EXPECT_EQ(printer.GetResultCode(), OPOS_E_ILLEGAL);
+    EXPECT_EQ(printer.GetResultCodeExtended(), 0);
+    // The next call that reaches the service object makes its result current again.
+    ASSERT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"y"), OPOS_SUCCESS);
+    EXPECT_EQ(printer.GetResultCode(), OPOS_SUCCESS);
+    // A method this older service object lacks is refused here, and ResultCode says so.
+    EXPECT_EQ(printer.PrintLine(PTR_S_RECEIPT, L"0,100"), OPOS_E_NOSERVICE);
+    EXPECT_EQ(printer.GetResultCode(), OPOS_E_NOSERVICE);
+}
+
 TEST_F(OposControl, MethodsForwardArgumentsInOrderWithTheirTypes) {
     CPosPrinterControl printer;
     ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);

@@ -120,6 +120,23 @@ TEST_F(ComDispatch, ArgumentsArriveInDeclarationOrderWithCoercion) {
     EXPECT_EQ(probe->lastFlag, VARIANT_TRUE);
 }
 
+TEST_F(ComDispatch, NumbersOfOtherAutomationTypesReachALongParameter) {
+    // Script clients pass doubles and small integers; the member still sees its long.
+    BStr word(L"abc");
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_R8;
+    number.dblVal = 2.5;  // ties round to even: 2
+    VARIANT result;
+    VariantInit(&result);
+    ASSERT_EQ(Call(10, {number, Text(word.Get()), Flag(0)}, &result), S_OK);
+    EXPECT_EQ(result.lVal, 203);
+    number.vt = VT_UI1;
+    number.llVal = 7;
+    ASSERT_EQ(Call(10, {number, Text(word.Get()), Flag(0)}, &result), S_OK);
+    EXPECT_EQ(result.lVal, 703);
+}
+
 TEST_F(ComDispatch, MemberStartsFromAZeroedResultWhateverTheCallerPassed) {
     BStr word(L"ab");
     VARIANT result;

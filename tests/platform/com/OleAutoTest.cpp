@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/com/ComPtr.h"
+#include "platform/com/Utf8.h"
 
 using namespace QVO::Platform::Com;
 
@@ -113,6 +114,142 @@ TEST(ComVariant, ChangeTypeCoercesAmongTheAutomationTypes) {
     }
 }
 
+// Automation converts among all its numeric types, rounding non-integers to the nearest value
+// with ties to even; a client passing a double or a byte where a long is declared must work.
+TEST(ComVariant, ChangeTypeConvertsEveryNumericTypeAndRoundsTiesToEven) {
+    auto real = [](VARTYPE vt, double d) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = vt;
+        if (vt == VT_R4) v.fltVal = float(d);
+        else if (vt == VT_R8) v.dblVal = d;
+        else v.date = d;
+        return v;
+    };
+    auto whole = [](VARTYPE vt, int64_t n) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = vt;
+        v.llVal = n;  // the narrower members share the low bytes (little-endian)
+        if (vt == VT_I1 || vt == VT_UI1) v.llVal = n & 0xFF;
+        if (vt == VT_I2 || vt == VT_UI2) v.llVal = n & 0xFFFF;
+        if (vt == VT_I4 || vt == VT_UI4 || vt == VT_INT || vt == VT_UINT) v.llVal = n & 0xFFFFFFFF;
+        return v;
+    };
+    auto decimal = [](uint64_t mantissa, BYTE scale, bool negative) {
+        VARIANT v;
+        VariantInit(&v);
+        v.decVal.Lo64 = mantissa;
+        v.decVal.scale = scale;
+        v.decVal.sign = negative ? 0x80 : 0;
+        v.vt = VT_DECIMAL;  // overlays the decimal's reserved word
+        return v;
+    };
+    struct Case {
+        VARIANT from;
+        VARTYPE to;
+        HRESULT hr;
+        int64_t number;
+    };
+    const Case cases[] = {
+        {real(VT_R8, 2.5), VT_I4, S_OK, 2},
+        {real(VT_R8, 3.5), VT_I4, S_OK, 4},
+        {real(VT_R8, -2.5), VT_I4, S_OK, -2},
+        {real(VT_R8, 2.6), VT_I4, S_OK, 3},
+        {real(VT_R4, 7.0), VT_I4, S_OK, 7},
+        {real(VT_DATE, 45000.4), VT_I4, S_OK, 45000},
+        {real(VT_R8, 3e9), VT_I4, DISP_E_OVERFLOW, 0},
+        {real(VT_R8, 1.0), VT_BOOL, S_OK, VARIANT_TRUE},
+        {whole(VT_UI1, 200), VT_I4, S_OK, 200},
+        {whole(VT_I1, -3), VT_I4, S_OK, -3},
+        {whole(VT_UI2, 65535), VT_I4, S_OK, 65535},
+        {whole(VT_INT, -9), VT_I4, S_OK, -9},
+        {whole(VT_UINT, 9), VT_I4, S_OK, 9},
+        {whole(VT_UI4, 0xFFFFFFFF), VT_I4, DISP_E_OVERFLOW, 0},
+        {whole(VT_I8, 1234567890123), VT_I4, DISP_E_OVERFLOW, 0},
+        {whole(VT_I8, -77), VT_I4, S_OK, -77},
+        {whole(VT_UI8, 5), VT_I4, S_OK, 5},
+        {whole(VT_CY, 25000), VT_I4, S_OK, 2},   // 2.5 in ten-thousandths
+        {whole(VT_CY, 35000), VT_I4, S_OK, 4},
+        {whole(VT_CY, -15000), VT_I4, S_OK, -2},
+        {whole(VT_I4, -1), VT_UI4, DISP_E_OVERFLOW, 0},
+        {whole(VT_I4, 300), VT_UI1, DISP_E_OVERFLOW, 0},
+        {whole(VT_I4, 255), VT_UI1, S_OK, 255},
+        {whole(VT_I4, -128), VT_I1, S_OK, -128},
+        {whole(VT_I4, 70000), VT_I8, S_OK, 70000},
+        {whole(VT_BOOL, VARIANT_TRUE), VT_UI1, S_OK, 255},  // true is all bits set
+        {whole(VT_BOOL, VARIANT_TRUE), VT_I1, S_OK, -1},
+        {decimal(25, 1, false), VT_I4, S_OK, 2},   // 2.5
+        {decimal(35, 1, true), VT_I4, S_OK, -4},   // -3.5
+        {decimal(1234, 2, false), VT_I4, S_OK, 12},
+        {decimal(1, 29, false), VT_I4, DISP_E_TYPEMISMATCH, 0},  // scale beyond 28
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from vt " << c.from.vt << " to vt " << c.to);
+        VARIANT dst;
+        VariantInit(&dst);
+        ASSERT_EQ(VariantChangeType(&dst, &c.from, 0, c.to), c.hr);
+        if (c.hr != S_OK) {
+            EXPECT_EQ(dst.vt, VT_EMPTY);
+            continue;
+        }
+        ASSERT_EQ(dst.vt, c.to);
+        switch (c.to) {
+            case VT_BOOL: EXPECT_EQ(dst.boolVal, c.number); break;
+            case VT_UI1: EXPECT_EQ(dst.bVal, c.number); break;
+            case VT_I1: EXPECT_EQ(int8_t(dst.bVal), c.number); break;
+            case VT_I8: EXPECT_EQ(dst.llVal, c.number); break;
+            default: EXPECT_EQ(dst.lVal, c.number); break;
+        }
+    }
+}
+
+// Text holding a fraction or an exponent is a number to Automation too.
+TEST(ComVariant, ChangeTypeReadsFractionsAndExponentsInText) {
+    struct Case {
+        const wchar_t* text;
+        HRESULT hr;
+        LONG number;
+    };
+    const Case cases[] = {
+        {L"2.5", S_OK, 2},   {L" 3.5 ", S_OK, 4}, {L"-0.5", S_OK, 0}, {L"1e3", S_OK, 1000},
+        {L"+1.5E+1", S_OK, 15}, {L".75", S_OK, 1}, {L"1e", DISP_E_TYPEMISMATCH, 0},
+        {L".", DISP_E_TYPEMISMATCH, 0}, {L"1.5x", DISP_E_TYPEMISMATCH, 0},
+        {L"3e10", DISP_E_OVERFLOW, 0}, {L"1e999", DISP_E_OVERFLOW, 0}, {L"1e-999", S_OK, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.text));
+        Variant text{std::wstring_view(c.text)};
+        VARIANT dst;
+        VariantInit(&dst);
+        ASSERT_EQ(VariantChangeType(&dst, text.Get(), 0, VT_I4), c.hr);
+        if (c.hr == S_OK) {
+            EXPECT_EQ(dst.lVal, c.number);
+        }
+    }
+    // And back: doubles print with up to 15 significant digits, exponents in upper case.
+    VARIANT half;
+    VariantInit(&half);
+    half.vt = VT_R8;
+    half.dblVal = 0.5;
+    VARIANT out;
+    VariantInit(&out);
+    ASSERT_EQ(VariantChangeType(&out, &half, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(ToWString(out.bstrVal), L"0.5");
+    VariantClear(&out);
+    half.dblVal = 1e20;
+    ASSERT_EQ(VariantChangeType(&out, &half, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(ToWString(out.bstrVal), L"1E+20");
+    VariantClear(&out);
+    // A by-reference double is followed like the other references.
+    double value = 41.5;
+    VARIANT ref;
+    ref.vt = VT_BYREF | VT_R8;
+    ref.byref = &value;
+    ASSERT_EQ(VariantChangeType(&out, &ref, 0, VT_I4), S_OK);
+    EXPECT_EQ(out.lVal, 42);
+}
+
 TEST(ComVariant, ChangeTypeFollowsReferences) {
     LONG number = 31;
     BSTR text = SysAllocString(L"77");
@@ -163,6 +300,17 @@ TEST(ComVariant, ChangeTypeInPlaceReleasesTheOldString) {
     ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_BSTR), S_OK);
     EXPECT_EQ(ToWString(v.bstrVal), L"123");
     VariantClear(&v);
+
+    // A reference converted in place to its own base type becomes a plain value, not a
+    // reference whose pointer bits would be read as the number.
+    LONG number = 55;
+    VARIANT ref;
+    VariantInit(&ref);
+    ref.vt = VT_BYREF | VT_I4;
+    ref.plVal = &number;
+    ASSERT_EQ(VariantChangeType(&ref, &ref, 0, VT_I4), S_OK);
+    EXPECT_EQ(ref.vt, VT_I4);
+    EXPECT_EQ(ref.lVal, 55);
 }
 
 TEST(ComVariant, CopyIsDeepAndClearResets) {
@@ -180,6 +328,45 @@ TEST(ComVariant, CopyIsDeepAndClearResets) {
     VariantInit(&dst);
     EXPECT_EQ(VariantCopy(&dst, &bad), DISP_E_BADVARTYPE);
     EXPECT_EQ(VariantClear(&bad), DISP_E_BADVARTYPE);
+}
+
+// Counts its references; deleting is not needed, it lives on the test's stack.
+struct CountedUnknown final : IUnknown {
+    ULONG refs = 1;
+    HRESULT QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+};
+
+TEST(ComVariant, CopyAddRefsInterfacesAndClearReleasesThem) {
+    CountedUnknown object;
+    VARIANT held;
+    VariantInit(&held);
+    held.vt = VT_UNKNOWN;
+    held.punkVal = &object;  // adopts the initial reference
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(VariantCopy(&copy, &held), S_OK);
+    EXPECT_EQ(copy.punkVal, &object);
+    EXPECT_EQ(object.refs, 2u);
+    // Copying over a variant that holds the object releases its old reference first.
+    ASSERT_EQ(VariantCopy(&copy, &held), S_OK);
+    EXPECT_EQ(object.refs, 2u);
+    VariantClear(&copy);
+    EXPECT_EQ(object.refs, 1u);
+    // A by-reference variant owns nothing: copying and clearing it leave the count alone.
+    IUnknown* slot = &object;
+    VARIANT ref;
+    ref.vt = VT_BYREF | VT_UNKNOWN;
+    ref.ppunkVal = &slot;
+    ASSERT_EQ(VariantCopy(&copy, &ref), S_OK);
+    VariantClear(&copy);
+    EXPECT_EQ(object.refs, 1u);
+    VariantClear(&held);
+    EXPECT_EQ(object.refs, 0u);
 }
 
 TEST(ComGuid, FormatsAndParsesTheRegistryForm) {

@@ -87,12 +87,21 @@ TEST_F(ComServer, PerMachineRegistrationWritesTheWindowsKeysAndUnregisterRemoves
     EXPECT_EQ(ReadDefault(hklm, clsidKey + L"\\TypeLib"), GuidToString(LIBID_TestEcho));
     EXPECT_TRUE(KeyExists(hklm, base + L"TypeLib\\" + GuidToString(LIBID_TestEcho) + L"\\1.0"));
     EXPECT_FALSE(KeyExists(Reg::Hive::CurrentUser, L"Software\\Classes\\CLSID\\" + kClsidText));
+    // Registering the library also registers its interface for the Automation marshaler.
+    const std::wstring itfKey = base + L"Interface\\" + GuidToString(IID_ITestEcho);
+    const std::wstring automationProxy = L"{00020424-0000-0000-C000-000000000046}";
+    EXPECT_EQ(ReadDefault(hklm, itfKey), L"ITestEcho");
+    EXPECT_EQ(ReadDefault(hklm, itfKey + L"\\ProxyStubClsid32"), automationProxy);
+    EXPECT_EQ(ReadDefault(hklm, itfKey + L"\\ProxyStubClsid"), automationProxy);
+    EXPECT_EQ(ReadDefault(hklm, itfKey + L"\\TypeLib"), GuidToString(LIBID_TestEcho));
+    EXPECT_EQ(ReadDefault(hklm, itfKey + L"\\TypeLib", L"Version"), L"1.0");
 
     ASSERT_EQ(UnregisterMachine(), S_OK);
     EXPECT_FALSE(KeyExists(hklm, clsidKey));
     EXPECT_FALSE(KeyExists(hklm, base + kTestEchoProgId));
     EXPECT_FALSE(KeyExists(hklm, base + kTestEchoVersionIndependentProgId));
     EXPECT_FALSE(KeyExists(hklm, base + L"TypeLib\\" + GuidToString(LIBID_TestEcho)));
+    EXPECT_FALSE(KeyExists(hklm, itfKey));
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromProgID(kTestEchoProgId, &clsid), CO_E_CLASSSTRING);
     ComPtr<IDispatch> echo;
@@ -146,8 +155,15 @@ TEST_F(ComServer, UnregisterLeavesAProgIdThatNowNamesAnotherClass) {
     ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID", key));
     const std::wstring other = L"{00000000-0000-0000-0000-000000000001}";
     ASSERT_TRUE(key.SetValue(L"", Reg::Value::String(other)));
+    // Likewise an interface another library has registered since.
+    const std::wstring itfTypeLib = L"SOFTWARE\\Classes\\Interface\\" + GuidToString(IID_ITestEcho) + L"\\TypeLib";
+    Reg::Key itf;
+    ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine, itfTypeLib, itf));
+    ASSERT_TRUE(itf.SetValue(L"", Reg::Value::String(other)));
     ASSERT_EQ(UnregisterMachine(), S_OK);
     EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID"), other);
+    EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, itfTypeLib), other);
+    Reg::Key::DeleteTree(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\Interface\\" + GuidToString(IID_ITestEcho));
 }
 
 TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {

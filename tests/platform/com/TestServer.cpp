@@ -164,7 +164,7 @@ ServerRegistration Registration() {
     r.versionIndependentProgId = kTestEchoVersionIndependentProgId;
     r.flagKeys = {L"Programmable"};
     r.progIdFlagKeys = {L"Insertable"};
-    r.typeLib = TypeLibRegistration{LIBID_TestEcho, L"1.0", L"Echo test library"};
+    r.typeLib = TypeLibRegistration{LIBID_TestEcho, L"1.0", L"Echo test library", {{IID_ITestEcho, L"ITestEcho"}}};
     return r;
 }
 

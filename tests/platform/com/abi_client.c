@@ -92,9 +92,10 @@ int run_abi_client(const char* runtimePath, const char* serverPath, char* messag
     Dispatch* echo = NULL;
     wchar_t* text = NULL;
     message[0] = 0;
+    SysFreeStringFn sysFree = NULL; /* set before the first jump so the cleanup can test it */
     if (!runtime) FAIL("runtime: %s", dlerror());
     SysAllocStringFn sysAlloc = (SysAllocStringFn)dlsym(runtime, "SysAllocString");
-    SysFreeStringFn sysFree = (SysFreeStringFn)dlsym(runtime, "SysFreeString");
+    sysFree = (SysFreeStringFn)dlsym(runtime, "SysFreeString");
     SysStringLenFn sysLen = (SysStringLenFn)dlsym(runtime, "SysStringLen");
     VariantInitFn varInit = (VariantInitFn)dlsym(runtime, "VariantInit");
     VariantClearFn varClear = (VariantClearFn)dlsym(runtime, "VariantClear");
@@ -158,7 +159,7 @@ int run_abi_client(const char* runtimePath, const char* serverPath, char* messag
     if (canUnloadNow() != 0) FAIL("DllCanUnloadNow refuses after the last release");
     failed = 0;
 done:
-    if (text) sysFree(text);
+    if (text && sysFree) sysFree(text);
     if (echo) echo->vtbl->Release(echo);
     if (server) dlclose(server);
     if (runtime) dlclose(runtime);
