@@ -237,6 +237,10 @@ protected:
     bool AppendBarcodeSteps(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t moduleWidth,
                             int32_t justification, int32_t textPosition, int32_t hriFont,
                             std::span<const uint8_t> data, bool withJustification);
+    // Bytes of one raster plane (rows of whole bytes) for a raster whose width and height go
+    // out in 16-bit fields; false when either does not fit such a field, because the length the
+    // command announces would then differ from the data that follows it.
+    static bool RasterPlaneSize(int32_t width, int32_t height, size_t& planeSize);
     // The bytes of one colour plane of a raster, padded with zeros when data is short.
     static void AppendPlane(PrinterBuffer& target, std::span<const uint8_t> data, size_t offset, size_t planeSize);
 

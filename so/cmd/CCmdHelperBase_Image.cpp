@@ -17,14 +17,14 @@ constexpr uint8_t kFnDefine = 67;
 constexpr uint8_t kFnPrint = 69;
 constexpr uint8_t kFnStoreRaster = 112;
 
-// Bytes of one raster plane: rows of whole bytes. Negative sizes count as empty.
-size_t PlaneSize(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) return 0;
-    return static_cast<size_t>(height) * static_cast<size_t>((width + 7) / 8);
-}
-
 bool ValidKeyCode(int32_t kc) { return InRange(kc, 32, 126); }
 }  // namespace
+
+bool CCmdHelperBase::RasterPlaneSize(int32_t width, int32_t height, size_t& planeSize) {
+    if (!InRange(width, 0, 0xFFFF) || !InRange(height, 0, 0xFFFF)) return false;
+    planeSize = static_cast<size_t>(height) * ((static_cast<size_t>(width) + 7) / 8);
+    return true;
+}
 
 void CCmdHelperBase::AppendPlane(PrinterBuffer& target, std::span<const uint8_t> data, size_t offset,
                                  size_t planeSize) {
@@ -97,10 +97,11 @@ bool CCmdHelperBase::DeleteNvGraphics(PrinterBuffer& target, int32_t kc1, int32_
 }
 
 // Colour planes follow each other in data; a short image is padded with blank rows so the
-// length field always matches what follows it.
+// length field always matches what follows it. A size beyond its 16-bit field sends nothing.
 void CCmdHelperBase::DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2, bool twoColour, int32_t width,
                                       int32_t height, std::span<const uint8_t> data) {
-    const size_t planeSize = PlaneSize(width, height);
+    size_t planeSize = 0;
+    if (!RasterPlaneSize(width, height, planeSize)) return;
     const int colours = twoColour ? 2 : 1;
     m_block.Clear();
     Put(m_block, {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height),
@@ -112,12 +113,15 @@ void CCmdHelperBase::DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_
     AppendFramed32(target, {kGraphicsM, kFnDefine}, m_block.Bytes());
 }
 
-// A one-colour raster for the print buffer, sent as one block with its data inside.
+// A one-colour raster for the print buffer, sent as one block with its data inside; a size
+// beyond its 16-bit field sends nothing.
 void CCmdHelperBase::StoreWrappedGraphics(PrinterBuffer& target, int32_t width, int32_t height,
                                           std::span<const uint8_t> data) {
+    size_t planeSize = 0;
+    if (!RasterPlaneSize(width, height, planeSize)) return;
     m_block.Clear();
     Put(m_block, {kGraphicsM, 0x01, 0x01, 0x31, Low(width), High(width), Low(height), High(height)});
-    AppendPlane(m_block, data, 0, PlaneSize(width, height));
+    AppendPlane(m_block, data, 0, planeSize);
     AppendFramed32(target, {kGraphicsM, kFnStoreRaster}, m_block.Bytes());
 }
 

@@ -211,8 +211,9 @@ void CCmdHelperBase::SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, 
     if (!OneOf(timeMs, {200, 500, 1000})) timeMs = 1000;
     const uint8_t first = kind == 4100 ? uint8_t{'1'} : uint8_t{'4'};
     const uint8_t pattern = static_cast<uint8_t>(first + (timeMs == 200 ? 0 : timeMs == 500 ? 1 : 2));
-    const int32_t tenths = (offset + timeMs) / 100;
-    Put(target, {ESC, '(', 'A', 0x04, 0x00, 0x30, pattern, Byte(tenths), Byte(count)});
+    // Summed in 64 bits: the offset comes from the caller and may be anything.
+    const int64_t tenths = (static_cast<int64_t>(offset) + timeMs) / 100;
+    Put(target, {ESC, '(', 'A', 0x04, 0x00, 0x30, pattern, static_cast<uint8_t>(tenths & 0xFF), Byte(count)});
 }
 
 // On and off times go out in tenths of a second, never below one tenth.

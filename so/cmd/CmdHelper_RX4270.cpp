@@ -103,11 +103,12 @@ void CmdHelper_RX4270::PrintNvGraphics(PrinterBuffer& target, int32_t kc1, int32
     Put(target, {FS, 'p', Byte(kc1), m});
 }
 
-// FS q with one image; a two-colour image sends its second plane right after the first.
+// FS q with one image; a two-colour image sends its second plane right after the first. A size
+// beyond its 16-bit field sends nothing, as in the base.
 void CmdHelper_RX4270::DefineNvGraphics(PrinterBuffer& target, int32_t, int32_t, bool twoColour, int32_t width,
                                         int32_t height, std::span<const uint8_t> data) {
-    const size_t planeSize =
-        width > 0 && height > 0 ? static_cast<size_t>(height) * static_cast<size_t>((width + 7) / 8) : 0;
+    size_t planeSize = 0;
+    if (!RasterPlaneSize(width, height, planeSize)) return;
     Put(target, {FS, 'q', 0x01, Low(width), High(width), Low(height), High(height)});
     AppendPlane(target, data, 0, planeSize);
     if (twoColour) AppendPlane(target, data, planeSize, planeSize);

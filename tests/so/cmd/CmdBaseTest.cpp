@@ -190,6 +190,38 @@ TEST_F(CmdBaseTest, SymbolStoresAcceptUpTo255BytesWithASixteenBitLength) {
     EXPECT_EQ(pdf[5], 0x30);
 }
 
+// Raster sizes travel as 16-bit fields while the data that follows is sized from the full
+// value: a size outside 0..65535 would announce less (or more) data than is sent, and the
+// printer would run the rest of the image as commands. Such a raster is not sent at all.
+TEST_F(CmdBaseTest, RasterSizesBeyondTheirSixteenBitFieldsSendNothing) {
+    const std::vector<OpCase> cases = {
+        {"NV define 65536 wide", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', false, 65536, 1, {}); }),
+         true, ""},
+        {"NV define 70000 high", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', true, 8, 70000, {}); }),
+         true, ""},
+        {"NV define negative width", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', false, -8, 1, {}); }),
+         true, ""},
+        {"NV define widest int", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', false, 0x7FFFFFFF, 1, {}); }),
+         true, ""},
+        {"wrapped raster 65536 wide", Do([](ICmdHelper& h, PrinterBuffer& b) { h.StoreWrappedGraphics(b, 65536, 1, {}); }), true, ""},
+        {"wrapped raster negative height", Do([](ICmdHelper& h, PrinterBuffer& b) { h.StoreWrappedGraphics(b, 8, -1, {}); }), true, ""},
+        {"wrapped raster widest int", Do([](ICmdHelper& h, PrinterBuffer& b) { h.StoreWrappedGraphics(b, 0x7FFFFFFF, 1, {}); }), true, ""},
+        // The largest sizes that fit are still sent, with the length field matching the data.
+        {"NV define 0 x 65535", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', false, 0, 65535, {}); }),
+         true, "1D 38 4C 0A 00 00 00 30 43 41 42 01 00 00 FF FF 31"},
+    };
+    RunCases(helper, cases);
+}
+
+// The tone offset comes from the caller; a large one must not overflow the tenths sum.
+TEST_F(CmdBaseTest, BuzzerPatternOffsetDoesNotOverflow) {
+    int32_t time = 500;
+    PrinterBuffer buffer;
+    helper.SoundBuzzerPattern(buffer, time, 1280, 0x7FFFFFFF, 1);
+    // (2147483647 + 500) / 100 = 21474841 = 0x147AE19, cut to its low byte.
+    EXPECT_TRUE(BytesAre(buffer, "1B 28 41 04 00 30 35 19 01"));
+}
+
 TEST_F(CmdBaseTest, TabListGetsItsTerminatorInTheCallersList) {
     std::vector<uint8_t> stops = {0x04, 0x08};
     PrinterBuffer buffer;

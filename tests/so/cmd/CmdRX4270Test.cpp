@@ -164,6 +164,19 @@ TEST_F(CmdRX4270Test, OwnCommands) {
     RunCases(helper, cases);
 }
 
+// FS q carries the raster size in 16-bit fields; a size that does not fit would announce
+// other data than follows, so such a raster is not sent.
+TEST_F(CmdRX4270Test, RasterSizesBeyondTheirSixteenBitFieldsSendNothing) {
+    const std::vector<OpCase> cases = {
+        {"FS q 65536 wide", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 65536, 1, {}); }), true, ""},
+        {"FS q negative height", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, true, 8, -2, {}); }), true, ""},
+        {"FS q widest int", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0x7FFFFFFF, 1, {}); }), true, ""},
+        {"FS q 65535 high, no width", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0, 65535, {}); }),
+         true, "1C 71 01 00 00 FF FF"},
+    };
+    RunCases(helper, cases);
+}
+
 TEST_F(CmdRX4270Test, TabTerminatorGoesIntoTheCommandOnly) {
     std::vector<uint8_t> stops = {0x04, 0x08};
     PrinterBuffer buffer;

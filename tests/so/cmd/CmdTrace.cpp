@@ -1,7 +1,9 @@
 // Renders command bytes as hex and as a command trace so a failing test shows what was built.
 #include "CmdTrace.h"
 
+#include <cctype>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace QVO::Printer::TestTrace {
@@ -17,12 +19,19 @@ std::string Hex(std::span<const uint8_t> bytes) {
     return out;
 }
 
+// A malformed expectation (odd digit count, stray character) throws instead of being read
+// short, which would quietly weaken the test that holds it.
 std::vector<uint8_t> FromHex(std::string_view hex) {
     std::vector<uint8_t> out;
     std::string digits;
-    for (const char c : hex)
-        if (c != ' ') digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+    for (const char c : hex) {
+        if (c == ' ') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            throw std::invalid_argument("not a hex digit in \"" + std::string(hex) + "\"");
+        digits += c;
+    }
+    if (digits.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits in \"" + std::string(hex) + "\"");
+    for (size_t i = 0; i < digits.size(); i += 2)
         out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
