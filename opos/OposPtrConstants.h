@@ -23,6 +23,8 @@ constexpr int32_t PTR_SUE_REC_PAPEROK = 26;
 constexpr int32_t PTR_SUE_SLP_EMPTY = 27;
 constexpr int32_t PTR_SUE_SLP_NEAREMPTY = 28;
 constexpr int32_t PTR_SUE_SLP_PAPEROK = 29;
+constexpr int32_t PTR_SUE_REC_COVER_OPEN = 62;
+constexpr int32_t PTR_SUE_REC_COVER_OK = 63;
 constexpr int32_t PTR_SUE_IDLE = 1001;
 
 // Error levels.
@@ -49,6 +51,42 @@ constexpr int32_t PTR_MM_DOTS = 1;
 constexpr int32_t PTR_MM_TWIPS = 2;
 constexpr int32_t PTR_MM_ENGLISH = 3;
 constexpr int32_t PTR_MM_METRIC = 4;
+
+// Character sets (CharacterSet property) that are not plain code page numbers.
+constexpr int32_t PTR_CS_UNICODE = 997;
+constexpr int32_t PTR_CS_ASCII = 998;
+constexpr int32_t PTR_CS_ANSI = 999;
+
+// Barcode symbologies.
+constexpr int32_t PTR_BCS_UPCA = 101;
+constexpr int32_t PTR_BCS_UPCE = 102;
+constexpr int32_t PTR_BCS_JAN8 = 103;
+constexpr int32_t PTR_BCS_EAN8 = 103;
+constexpr int32_t PTR_BCS_JAN13 = 104;
+constexpr int32_t PTR_BCS_EAN13 = 104;
+constexpr int32_t PTR_BCS_TF = 105;
+constexpr int32_t PTR_BCS_ITF = 106;
+constexpr int32_t PTR_BCS_Codabar = 107;
+constexpr int32_t PTR_BCS_Code39 = 108;
+constexpr int32_t PTR_BCS_Code93 = 109;
+constexpr int32_t PTR_BCS_Code128 = 110;
+constexpr int32_t PTR_BCS_EAN128 = 120;
+constexpr int32_t PTR_BCS_Code128_Parsed = 123;
+constexpr int32_t PTR_BCS_RSS14 = 131;
+constexpr int32_t PTR_BCS_RSS_EXPANDED = 132;
+constexpr int32_t PTR_BCS_PDF417 = 201;
+constexpr int32_t PTR_BCS_QRCODE = 204;
+
+// Bitmap and barcode alignments, and where a barcode's human-readable text goes.
+constexpr int32_t PTR_BM_LEFT = -1;
+constexpr int32_t PTR_BM_CENTER = -2;
+constexpr int32_t PTR_BM_RIGHT = -3;
+constexpr int32_t PTR_BC_LEFT = -1;
+constexpr int32_t PTR_BC_CENTER = -2;
+constexpr int32_t PTR_BC_RIGHT = -3;
+constexpr int32_t PTR_BC_TEXT_NONE = -11;
+constexpr int32_t PTR_BC_TEXT_ABOVE = -12;
+constexpr int32_t PTR_BC_TEXT_BELOW = -13;
 
 // Property indices: numbers from 8001, capabilities from 8501, strings from 1008001.
 constexpr int32_t PIDX_PTR = 8000;

@@ -5,7 +5,7 @@
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 #include "so/cmd/CCmdHelperBase.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 #include "so/cmd/PrinterBuffer.h"
 #include "so/io/PortFactory.h"
 #include "so/io/PortSettings.h"
@@ -23,7 +23,6 @@ using QVO::IO::IPort;
 using QVO::Printer::CCmdHelperBase;
 using QVO::Printer::PrinterBuffer;
 using QVO::Printer::tagPrinterStatus;
-namespace OposPtr = QVO::Printer::OposPtr;
 
 constexpr const char* kUsage =
     "Usage: quvo demo [--out DIR]\n"
@@ -101,7 +100,7 @@ PrinterBuffer BuildReceipt(CCmdHelperBase& cmd) {
 
     cmd.SetJustification(b, 1);
     const char* code = "4006381333931";
-    cmd.AppendBarcode(b, OposPtr::PTR_BCS_EAN13, 80, 3, 1, OposPtr::PTR_BC_TEXT_BELOW, 0, Bytes(code));
+    cmd.AppendBarcode(b, QVO::Opos::PTR_BCS_EAN13, 80, 3, 1, QVO::Opos::PTR_BC_TEXT_BELOW, 0, Bytes(code));
     cmd.PrintAndFeedLines(b, 1);
     cmd.SelectQrModel(b, 0x32);  // model 2
     cmd.SetQrModuleSize(b, 6);

@@ -6,7 +6,7 @@
 
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ void BuildReceipt(ICmdHelper& helper, PrinterBuffer& out) {
     out.Append(Bytes("TOTAL           1234.56\n"));
     helper.SetCharacterSize(out, 1, 1);
     const std::string code = "4006381333931";
-    helper.AppendBarcode(out, OposPtr::PTR_BCS_JAN13, 80, 3, 1, OposPtr::PTR_BC_TEXT_BELOW, 0, Bytes(code));
+    helper.AppendBarcode(out, QVO::Opos::PTR_BCS_JAN13, 80, 3, 1, QVO::Opos::PTR_BC_TEXT_BELOW, 0, Bytes(code));
     const std::string url = "https://example.invalid/receipt/000123456789";
     helper.SelectQrModel(out, 0x32);
     helper.SetQrModuleSize(out, 6);

@@ -4,12 +4,12 @@
 #include <limits>
 
 #include "so/cmd/CmdBytes.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 
 using namespace CmdBytes;
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 namespace {
 constexpr uint8_t kPdf417 = 48;

@@ -1,12 +1,12 @@
 // Base command set: status requests, status reply parsers and status comparisons.
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdBytes.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 
 using namespace CmdBytes;
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 namespace {
 constexpr uint8_t kDrawerBit = 0x04;

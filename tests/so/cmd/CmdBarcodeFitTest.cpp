@@ -4,12 +4,12 @@
 #include "CmdCases.h"
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {
 
-using namespace OposPtr;
+using namespace QVO::Opos;
 using TestTrace::Text;
 
 struct FitCase {

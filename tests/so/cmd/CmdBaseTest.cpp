@@ -6,13 +6,13 @@
 #include "CmdCases.h"
 #include "CmdSharedCases.h"
 #include "so/cmd/CCmdHelperBase.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {
 
 using namespace TestTrace;
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 // Restores the process-wide cutter distance after each test so tests stay independent.
 class CmdBaseTest : public ::testing::Test {

@@ -6,13 +6,13 @@
 #include "CmdCases.h"
 #include "CmdSharedCases.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {
 
 using namespace TestTrace;
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 class CmdRX4270Test : public ::testing::Test {
 protected:

@@ -7,13 +7,13 @@
 #include "CmdTrace.h"
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {
 
 using namespace TestTrace;
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 void BuildReceipt(ICmdHelper& helper, PrinterBuffer& out) {
     helper.InitializePrinter(out);

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CmdCases.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer::TestTrace {
 
@@ -213,11 +213,11 @@ inline const std::vector<OpCase>& SharedSymbolCases() {
         {"QR store 256 refused", [](ICmdHelper& h, PrinterBuffer& b) { return h.StoreQrData(b, Filled(256)); }, false, ""},
         {"QR print", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintQr(b); }), true, "1D 28 6B 03 00 31 51 30"},
         {"QR size", Do([](ICmdHelper& h, PrinterBuffer& b) { h.RequestQrSize(b); }), true, "1D 28 6B 03 00 31 52 30"},
-        {"GS k Code 39", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, OposPtr::PTR_BCS_Code39, Text("ABC")); },
+        {"GS k Code 39", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, QVO::Opos::PTR_BCS_Code39, Text("ABC")); },
          true, "1D 6B 45 03 41 42 43"},
-        {"GS k empty", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, OposPtr::PTR_BCS_Code39, {}); }, false, ""},
+        {"GS k empty", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, QVO::Opos::PTR_BCS_Code39, {}); }, false, ""},
         {"GS k 256 bytes",
-         [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, OposPtr::PTR_BCS_Code128, Filled(256)); }, false, ""},
+         [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, QVO::Opos::PTR_BCS_Code128, Filled(256)); }, false, ""},
         {"GS k unknown symbology", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintBarcodeData(b, 105, Text("12")); }, false, ""},
         {"GS w 7", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SetBarcodeModuleWidth(b, 7); }), true, "1D 77 07"},
         {"GS w 8 becomes 2", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SetBarcodeModuleWidth(b, 8); }), true, "1D 77 02"},

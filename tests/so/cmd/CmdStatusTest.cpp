@@ -5,12 +5,12 @@
 
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "so/cmd/OposPtrValues.h"
+#include "opos/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {
 
-using namespace OposPtr;
+using namespace QVO::Opos;
 
 // Sentinel so a parser that writes a field it should not touch is caught.
 constexpr int32_t kUntouched = 0x5A5A;
