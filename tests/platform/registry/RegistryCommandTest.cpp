@@ -50,13 +50,19 @@ TEST_F(RegistryCommandTest, ImportShowAndExportTheSample) {
     EXPECT_NE(out_.find("\n    RX4270_01\\\n      (Default)    REG_SZ    QUVOOposPrinterU1.13\n"), std::string::npos)
         << out_;
     EXPECT_NE(out_.find("      PortSettings    REG_SZ    127.0.0.1,9100\n"), std::string::npos) << out_;
-    ASSERT_EQ(Run("show HKLM\\\\SOFTWARE\\\\OLEforRetail\\\\QUVOSample"), 0) << err_;
-    EXPECT_NE(out_.find("SampleRevision    REG_DWORD    0x0000000d (13)"), std::string::npos) << out_;
-    EXPECT_NE(out_.find("LogFolder    REG_EXPAND_SZ    %ProgramData%\\QUVO\\Logs"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("      SettingsRevision    REG_DWORD    0x0000000d (13)\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("      ImageRoot    REG_EXPAND_SZ    %ProgramData%\\QUVO\\Logo\n"), std::string::npos) << out_;
+    const std::string shown = out_;
 
+    // What regedit's form of the export brings into an empty registry shows back the same.
     const std::string exported = (root_ / "x.reg").string();
-    ASSERT_EQ(Run("export HKLM\\\\SOFTWARE '" + exported + "' --utf16"), 0) << err_;
+    ASSERT_EQ(Run("export 'HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS' '" + exported + "' --utf16"), 0)
+        << err_;
     EXPECT_EQ(ReadBytes(exported).substr(0, 4), std::string("\xFF\xFEW\0", 4));
+    setenv("QUVO_REGISTRY_DIR", (root_ / "second").c_str(), 1);
+    ASSERT_EQ(Run("import '" + exported + "'"), 0) << err_;
+    ASSERT_EQ(Run("show 'HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS'"), 0) << err_;
+    EXPECT_EQ(out_, shown);
 }
 
 // Exit codes: 0 done, 1 the operation failed (message names the file), 2 bad command line.

@@ -44,12 +44,11 @@ TEST_F(RegistryImportTest, SampleFromRegeditGivesCompleteEntries) {
     ASSERT_TRUE(Key::Open(Hive::LocalMachine, kServiceOpos + L"\\POSPrinter", printerClass).ok());
     EXPECT_EQ(printerClass.GetString(L"RX4270_01"), L"RX4270_01");
 
-    Key sample;
-    ASSERT_TRUE(Key::Open(Hive::LocalMachine, L"SOFTWARE\\OLEforRetail\\QUVOSample", sample).ok());
+    // Values of other types that a printer entry may carry besides its strings.
     Value v;
-    ASSERT_TRUE(sample.QueryValue(L"LogFolder", v).ok());
-    EXPECT_EQ(v, Value::ExpandString(L"%ProgramData%\\QUVO\\Logs"));
-    ASSERT_TRUE(sample.QueryValue(L"SampleRevision", v).ok());
+    ASSERT_TRUE(printer.QueryValue(L"ImageRoot", v).ok());
+    EXPECT_EQ(v, Value::ExpandString(L"%ProgramData%\\QUVO\\Logo"));
+    ASSERT_TRUE(printer.QueryValue(L"SettingsRevision", v).ok());
     EXPECT_EQ(v, Value::DWord(13));
 }
 
