@@ -5,6 +5,8 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 
 #include "so/io/ErrorText.h"
 #include "so/io/PosixWait.h"
@@ -14,6 +16,13 @@ namespace {
 
 constexpr int kMaxReadPasses = 5;
 constexpr size_t kReadPiece = 128;  // the printers' receive side is read in small pieces
+
+// A time-out computed from a per-byte allowance, kept within what a wait can take: a long
+// write at a slow rate must wait long, not wrap round to no wait at all.
+int ClampedMs(int64_t ms) {
+    if (ms < 0) return 0;
+    return ms > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(ms);
+}
 
 }  // namespace
 
@@ -110,7 +119,7 @@ int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) 
         const LineTimeouts& line = timings_.line;
         // A line without write time-outs would block for ever; the write time-out bounds it.
         if (line.writeTotalConstantMs > 0 || line.writeTotalMultiplierMs > 0)
-            limit = line.writeTotalConstantMs + line.writeTotalMultiplierMs * length;
+            limit = ClampedMs(int64_t{line.writeTotalConstantMs} + int64_t{line.writeTotalMultiplierMs} * length);
     }
     WriteOutcome out = WriteWithin(fd, data + offset, static_cast<size_t>(length), limit, false);
     if (out.written == static_cast<size_t>(length)) return 1;
@@ -119,7 +128,8 @@ int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) 
 }
 
 int CSystemPort::LineReadTotal(size_t count) const {
-    return timings_.line.readTotalConstantMs + timings_.line.readTotalMultiplierMs * static_cast<int>(count);
+    return ClampedMs(int64_t{timings_.line.readTotalConstantMs} +
+                     int64_t{timings_.line.readTotalMultiplierMs} * static_cast<int64_t>(count));
 }
 
 size_t CSystemPort::ReadByteWise(uint8_t* dest, size_t count) {

@@ -110,9 +110,14 @@ bool TCPIPPort::TakeEndpointLock() {
     // One port per printer address across processes: a second user would interleave its
     // output with ours. Without a usable lock directory we go on unlocked rather than
     // refuse to print.
+    // The name comes from the parsed address, not the configured text: every spelling of
+    // one address shares one lock, and no text can steer the file elsewhere. An address
+    // that does not parse cannot connect, so it needs no lock.
+    if (!remoteValid_) return true;
+    char address[INET_ADDRSTRLEN] = {};
+    if (::inet_ntop(AF_INET, &remote_.sin_addr, address, sizeof address) == nullptr) return true;
     ::mkdir(env_.lockDir.c_str(), 0755);
-    std::string name = env_.lockDir + "/tcp-" + ownSettings_.GetAddress() + "-" +
-                       std::to_string(ownSettings_.GetTcpPort()) + ".lock";
+    std::string name = env_.lockDir + "/tcp-" + address + "-" + std::to_string(ownSettings_.GetTcpPort()) + ".lock";
     int fd = ::open(name.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return true;
     UniqueFd lock(fd);
@@ -163,6 +168,12 @@ int32_t TCPIPPort::Write(const uint8_t* data, int32_t offset, int32_t length) {
     int32_t cancel = cancel_;
     if (length == 0) return 0;
     if (!CheckTransferArgs(data, offset, length)) return 0;
+
+    // Only an open port reconnects: after Close the printer may belong to someone else.
+    if (!open_) {
+        RecordSystemError(ENOTCONN);
+        return 0;
+    }
 
     const uint8_t* next = data + offset;
     size_t remaining = static_cast<size_t>(length);

@@ -137,6 +137,32 @@ TEST_F(PortSerialTest, ReadWithoutWaitAllReturnsAfterOnePass) {
     EXPECT_EQ(small, (std::vector<uint8_t>{0, 0, 0, 0x21, 0x22}));
 }
 
+// A printer that stops taking bytes: the part that went out within the line's write
+// time-outs is not reported as a success, and the write does not outlast those time-outs.
+TEST_F(PortSerialTest, WriteThePrinterTakesOnlyPartlyFails) {
+    auto port = MakePort();
+    ASSERT_EQ(port->Open(), 1);
+    PortTimings t = port->GetTimings();
+    t.line.writeTotalConstantMs = 20;
+    t.line.writeTotalMultiplierMs = 0;
+    port->SetTimings(t);
+    std::vector<uint8_t> big(1 << 20, 'w');  // far more than the line's buffers hold
+    EXPECT_EQ(port->Write(big.data(), 0, static_cast<int32_t>(big.size())), 0);
+    EXPECT_EQ(port->GetSystemError(), ETIMEDOUT);
+    const size_t arrived = pty_.Receive(big.size(), 200).size();
+    EXPECT_GT(arrived, 0u);
+    EXPECT_LT(arrived, big.size());
+
+    // A time-out made of a per-byte allowance far beyond the clock's range must still
+    // be a long wait, not wrap round to none.
+    t.line.writeTotalConstantMs = 1000;
+    t.line.writeTotalMultiplierMs = 1 << 29;
+    port->SetTimings(t);
+    const uint8_t four[] = {1, 2, 3, 4};
+    EXPECT_EQ(port->Write(four, 0, 4), 1);
+    EXPECT_EQ(pty_.Receive(4), std::vector<uint8_t>(four, four + 4));
+}
+
 TEST_F(PortSerialTest, SilentPrinterFailsWaitAllAndPlainRead) {
     auto port = MakePort();
     ASSERT_EQ(port->Open(), 1);

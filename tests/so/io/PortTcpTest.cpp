@@ -194,6 +194,27 @@ TEST_F(PortTcpTest, Reads) {
     EXPECT_EQ(got, 384);
 }
 
+// A released port must stay off the line: writing after Close neither connects nor
+// leaves a connection behind that nobody closes.
+TEST_F(PortTcpTest, WriteAfterCloseFailsWithoutConnecting) {
+    LoopbackPrinter printer;
+    auto port = MakePort(printer.port());
+    ASSERT_EQ(port->Open(), 1);
+    UniqueFd conn = printer.Accept();
+    ASSERT_TRUE(conn.isValid());
+    port->Close();
+    EXPECT_EQ(ReadUntilClosed(conn.get()), "");
+
+    EXPECT_EQ(Send(*port, "late"), 0);
+    EXPECT_FALSE(port->IsConnected());
+    EXPECT_FALSE(printer.HasPendingConnection()) << "a closed port connected to the printer";
+    EXPECT_EQ(port->GetSystemError(), ENOTCONN);
+    // A port that was never opened behaves the same.
+    auto never = MakePort(printer.port());
+    EXPECT_EQ(Send(*never, "late"), 0);
+    EXPECT_FALSE(printer.HasPendingConnection());
+}
+
 TEST_F(PortTcpTest, OnePortPerPrinterAddress) {
     LoopbackPrinter printer;
     auto first = MakePort(printer.port());
@@ -203,6 +224,30 @@ TEST_F(PortTcpTest, OnePortPerPrinterAddress) {
     EXPECT_EQ(second->GetSystemError(), EBUSY);
     first->Close();
     EXPECT_EQ(second->Open(), 1);
+}
+
+// Two spellings of one address are one printer; the text itself never becomes a path.
+TEST_F(PortTcpTest, EndpointLockFollowsTheParsedAddress) {
+    LoopbackPrinter printer;
+    auto first = MakePort(printer.port());
+    ASSERT_EQ(first->Open(), 1);
+    TCPIPPortSettings alias;
+    alias.ParseSettings((L"127.000.000.001," + std::to_wstring(printer.port())).c_str());
+    PortEnvironment env;
+    env.lockDir = locks_ / "locks";
+    TCPIPPort second(alias, env);
+    EXPECT_EQ(second.Open(), 0) << "the same printer under another spelling was opened twice";
+    EXPECT_EQ(second.GetSystemError(), EBUSY);
+    first->Close();
+
+    // An address text with path parts: no lock file may appear outside the lock directory.
+    std::filesystem::create_directories(locks_ / "locks/tcp-x");
+    TCPIPPortSettings odd;
+    odd.ParseSettings(L"x/../../esc,9100");
+    TCPIPPort escaping(odd, env);
+    EXPECT_EQ(escaping.Open(), 0);
+    EXPECT_EQ(escaping.GetLastErrorCode(), 2501);
+    EXPECT_FALSE(std::filesystem::exists(locks_ / "esc-9100.lock")) << "lock file created outside its directory";
 }
 
 }  // namespace
