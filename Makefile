@@ -1,8 +1,9 @@
 # Top-level commands. `make demo` and `make test` are the two the README promises.
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build demo test asan-test tsan-test fuzz bench clean
+.PHONY: all deps build demo test asan-test tsan-test fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -36,6 +37,10 @@ tsan-test: deps
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_FUZZ=ON -DQUVO_TESTS=OFF -DQUVO_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
+
+# Every fuzz target for a short while on its saved corpus (CI runs this).
+fuzz-smoke: fuzz
+	scripts/fuzz-smoke.sh build-fuzz $(FUZZ_SECONDS)
 
 bench: build
 	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
