@@ -6,7 +6,7 @@
 #include <string>
 
 #include "so/io/PortSettings.h"
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 #include "so/io/Tokenize.h"
 
 namespace {
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const wchar_t* const kTypes[] = {L"COM", L"LPT", L"USB", L"TCP/IP", L"FILE", L"com"};
     if (size == 0) return 0;
     const wchar_t* type = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
-    const std::wstring text = QVO::IO::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::wstring text = QVO::Platform::Text::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
 
     try {
         auto tokens = QVO::IO::Tokenize(text, L",;", (data[0] & 0x80) != 0, L"<empty>");

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
 
 namespace Reg = QVO::Platform::Registry;
@@ -77,7 +77,7 @@ public:
             }
         }
         // dlopen runs the module's constructors, which may use the runtime: not under our lock.
-        void* handle = dlopen(WideToUtf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = dlopen(Text::WideToUtf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return CO_E_DLLNOTFOUND;
         Module loaded;
         loaded.handle = handle;

@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 
 namespace QVO::Platform::Com {
 
@@ -65,7 +65,7 @@ void FillException(EXCEPINFO* info, const char* what) {
     if (!info) return;
     *info = EXCEPINFO{};
     info->scode = E_FAIL;
-    info->bstrDescription = SysAllocString(Utf8ToWide(what ? what : "unknown error").c_str());
+    info->bstrDescription = SysAllocString(Text::Utf8ToWide(what ? what : "unknown error").c_str());
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <cwctype>
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
 
 namespace Reg = QVO::Platform::Registry;
@@ -165,7 +165,7 @@ std::wstring ModulePathOf(const void* address) {
     if (!dladdr(address, &info) || !info.dli_fname) return {};
     char resolved[PATH_MAX];
     if (!realpath(info.dli_fname, resolved)) return {};
-    return Utf8ToWide(resolved);
+    return Text::Utf8ToWide(resolved);
 }
 
 }  // namespace QVO::Platform::Com

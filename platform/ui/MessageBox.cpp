@@ -6,7 +6,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 
 namespace QVO::Platform::UI {
 
@@ -36,7 +36,7 @@ int MessageBox(const std::wstring& text, const std::wstring& caption, MessageBox
     }
     // The handler runs outside the lock: it may block on the user, or install another one.
     if (handler) return (*handler)(text, caption, buttons);
-    std::string line = Com::WideToUtf8(caption) + ": " + Com::WideToUtf8(text) + "\n";
+    std::string line = Text::WideToUtf8(caption) + ": " + Text::WideToUtf8(text) + "\n";
     std::fputs(line.c_str(), stderr);
     return IDOK;
 }

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 
 namespace QVO::IO {
+
+using namespace QVO::Platform::Text;
 
 FilePort::FilePort(const FilePortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cwctype>
 
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 
 namespace QVO::IO {
+
+using namespace QVO::Platform::Text;
 namespace {
 
 std::string EnvOr(const char* name, const char* fallback) {

@@ -5,11 +5,13 @@
 #include <cwchar>
 #include <limits>
 
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 #include "so/io/Tokenize.h"
 #include "so/io/UsbModelTable.h"
 
 namespace QVO::IO {
+
+using namespace QVO::Platform::Text;
 namespace {
 
 // Copies as much of `text` as fits, always terminated. Only for fields where cutting is

@@ -14,9 +14,11 @@
 
 #include "so/io/ErrorText.h"
 #include "so/io/PosixWait.h"
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 
 namespace QVO::IO {
+
+using namespace QVO::Platform::Text;
 namespace {
 
 constexpr int kMaxWriteAttempts = 3;

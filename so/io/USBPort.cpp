@@ -8,10 +8,12 @@
 #include <fstream>
 #include <vector>
 
-#include "so/io/TextConv.h"
+#include "platform/text/TextConv.h"
 #include "so/io/UsbModelTable.h"
 
 namespace QVO::IO {
+
+using namespace QVO::Platform::Text;
 namespace {
 
 namespace fs = std::filesystem;

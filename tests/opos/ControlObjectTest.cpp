@@ -12,7 +12,7 @@
 #include "opos/CashDrawerControl.h"
 #include "opos/PosPrinterControl.h"
 #include "platform/com/ComPtr.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
 #include "tests/opos/FakeServiceObjectIds.h"
 #include "tests/platform/com/TempRegistry.h"
@@ -62,7 +62,7 @@ public:
         const std::wstring clsid = QVO::Platform::Com::GuidToString(c.clsid);
         const std::wstring progId = std::wstring(c.progId) + L".1";
         Key(L"SOFTWARE\\Classes\\CLSID\\" + clsid + L"\\InprocServer32");
-        Value(L"", QVO::Platform::Com::Utf8ToWide(QUVO_FAKE_SO));
+        Value(L"", QVO::Platform::Text::Utf8ToWide(QUVO_FAKE_SO));
         Value(L"ThreadingModel", L"Apartment");
         Key(L"SOFTWARE\\Classes\\" + progId + L"\\CLSID");
         Value(L"", clsid);
@@ -79,7 +79,7 @@ public:
     }
     bool Import() const {
         const std::string file = QVO::Test::TheTempRegistry().Dir() + "/setup.reg";
-        std::ofstream(file) << QVO::Platform::Com::WideToUtf8(L"Windows Registry Editor Version 5.00\n" + text_);
+        std::ofstream(file) << QVO::Platform::Text::WideToUtf8(L"Windows Registry Editor Version 5.00\n" + text_);
         return Reg::ImportFile(file).ok();
     }
 

@@ -3,13 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "platform/com/ComRuntime.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 #include "tests/platform/com/TempRegistry.h"
 #include "tests/platform/com/TestServerIds.h"
 
 extern "C" int run_abi_client(const char* runtimePath, const char* serverPath, char* message, size_t messageSize);
 
 using namespace QVO::Platform::Com;
+using QVO::Platform::Text::Utf8ToWide;
+using QVO::Platform::Text::WideToUtf8;
 
 namespace {
 

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 
 using namespace QVO::Platform::Com;
+using QVO::Platform::Text::Utf8ToWide;
+using QVO::Platform::Text::WideToUtf8;
 
 namespace {
 

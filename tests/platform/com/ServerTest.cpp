@@ -11,12 +11,14 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/com/DispatchObject.h"
 #include "platform/com/Registration.h"
-#include "platform/com/Utf8.h"
+#include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
 #include "tests/platform/com/TempRegistry.h"
 #include "tests/platform/com/TestServerIds.h"
 
 using namespace QVO::Platform::Com;
+using QVO::Platform::Text::Utf8ToWide;
+using QVO::Platform::Text::WideToUtf8;
 using namespace QVO::Test;
 namespace Reg = QVO::Platform::Registry;
 
