@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/com/ClassFactory.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchObject.h"
 #include "tests/opos/FakeServiceObjectIds.h"
@@ -244,55 +245,17 @@ const DispatchTable& FakeSO::Table() {
     return table;
 }
 
-class Factory final : public IClassFactory {
-public:
-    explicit Factory(FakeKind kind) : kind_(kind) { ++g_live; }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (!left) {
-            --g_live;
-            delete this;
-        }
-        return left;
-    }
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        if (kind_ == FakeKind::NoCreate) return E_OUTOFMEMORY;
-        FakeSO* so = new FakeSO(kind_);
-        HRESULT hr = so->QueryInterface(riid, ppv);
-        so->Release();
-        return hr;
-    }
-    HRESULT LockServer(BOOL) override { return S_OK; }
-
-private:
-    FakeKind kind_;
-    std::atomic<ULONG> refs_{1};
-};
-
 }  // namespace
 
 extern "C" {
 
 __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    *ppv = nullptr;
+    if (ppv) *ppv = nullptr;
     for (const FakeClass& c : kFakeClasses) {
         if (c.clsid != clsid) continue;
-        Factory* factory = new Factory(c.kind);
-        HRESULT hr = factory->QueryInterface(riid, ppv);
-        factory->Release();
-        return hr;
+        const FakeKind kind = c.kind;
+        auto create = [kind]() -> FakeSO* { return kind == FakeKind::NoCreate ? nullptr : new FakeSO(kind); };
+        return QVO::Platform::Com::ClassFactory<decltype(create)>::Hand(g_live, create, riid, ppv);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

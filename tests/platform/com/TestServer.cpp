@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/com/ClassFactory.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchObject.h"
 #include "platform/com/Registration.h"
@@ -14,8 +15,7 @@ using namespace QVO::Test;
 
 namespace {
 
-std::atomic<int> g_liveObjects{0};  // objects and class factories alive
-std::atomic<int> g_locks{0};        // IClassFactory::LockServer
+std::atomic<int> g_liveObjects{0};  // objects, class factories and LockServer locks alive
 
 class Echo final : public DispatchObject<Echo> {
 public:
@@ -76,46 +76,6 @@ const DispatchTable& Echo::Table() {
     return table;
 }
 
-class Factory final : public IClassFactory {
-public:
-    Factory() { ++g_liveObjects; }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        ULONG left = --refs_;
-        if (!left) {
-            --g_liveObjects;
-            delete this;
-        }
-        return left;
-    }
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        Echo* echo = new Echo();
-        HRESULT hr = echo->QueryInterface(riid, ppv);
-        echo->Release();
-        return hr;
-    }
-    HRESULT LockServer(BOOL lock) override {
-        g_locks += lock ? 1 : -1;
-        return S_OK;
-    }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
-
 ServerRegistration Registration();
 
 }  // namespace
@@ -123,17 +83,14 @@ ServerRegistration Registration();
 extern "C" {
 
 __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
+    if (ppv) *ppv = nullptr;
     if (clsid != CLSID_TestEcho) return CLASS_E_CLASSNOTAVAILABLE;
-    Factory* factory = new Factory();
-    HRESULT hr = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return hr;
+    auto create = [] { return new Echo(); };
+    return QVO::Platform::Com::ClassFactory<decltype(create)>::Hand(g_liveObjects, create, riid, ppv);
 }
 
 __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-    return g_liveObjects == 0 && g_locks == 0 ? S_OK : S_FALSE;
+    return g_liveObjects == 0 ? S_OK : S_FALSE;
 }
 
 __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
