@@ -26,7 +26,7 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Usage: quvo COMMAND [ARGS...]\n"
-                 "Drives ESC/POS receipt printers and cash drawers through the QUVO service object.\n\n"
+                 "The command line of the QUVO OPOS printer system: registry, virtual printer, demo.\n\n"
                  "Commands:\n");
     for (const auto& c : QVO::Tools::Commands()) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
     std::fprintf(out, "\nRun 'quvo COMMAND --help' for the options of a command.\n");
