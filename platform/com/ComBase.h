@@ -76,6 +76,7 @@ constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0,
 
 // ---- HRESULTs (Windows values) ----
 constexpr HRESULT MakeHr(uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr DWORD INFINITE = 0xFFFFFFFF;  // a time-out or delay without limit (or: the default)
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOTIMPL = MakeHr(0x80004001);
@@ -303,4 +304,8 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
                          LPVOID* ppv);
 void CoFreeUnusedLibraries();
+// Unloads server modules that have been idle for dwUnloadDelay ms (INFINITE: the loader's
+// default, QVO::Platform::Com::kDefaultUnloadDelayMs); 0 unloads an idle module at once, which is only safe when
+// no thread can still be returning out of it.
+void CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD dwReserved);
 }

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -56,6 +57,9 @@ struct Module {
     PFN_DllGetClassObject getClassObject = nullptr;
     PFN_DllCanUnloadNow canUnloadNow = nullptr;
     int requestsRunning = 0;  // class-object requests in progress; blocks unloading
+    // Since when every look found the module idle (DllCanUnloadNow S_OK, no request); unset
+    // while it is in use.
+    std::optional<std::chrono::steady_clock::time_point> idleSince;
 };
 
 // The loader's table of modules by registered path.
@@ -72,6 +76,7 @@ public:
             std::lock_guard lock(mutex_);
             if (auto it = modules_.find(path); it != modules_.end()) {
                 ++it->second.requestsRunning;
+                it->second.idleSince.reset();
                 out = it->second;
                 return S_OK;
             }
@@ -91,6 +96,7 @@ public:
         auto [it, inserted] = modules_.try_emplace(path, loaded);
         if (!inserted) dlclose(handle);  // another thread loaded it meanwhile; keep one reference
         ++it->second.requestsRunning;
+        it->second.idleSince.reset();
         out = it->second;
         return S_OK;
     }
@@ -100,13 +106,23 @@ public:
         if (auto it = modules_.find(path); it != modules_.end()) --it->second.requestsRunning;
     }
 
-    void FreeUnused() {
+    // Unloads the modules that have been idle for at least `delay`. The delay is what makes
+    // unloading safe: a server's last Release lowers its count and then still runs a few
+    // instructions of module code (the rest of a destructor, the return), so a module that
+    // has only just become idle may still be executing. Windows waits for the same reason.
+    void FreeUnused(std::chrono::milliseconds delay) {
+        const auto now = std::chrono::steady_clock::now();
         std::lock_guard lock(mutex_);
         for (auto it = modules_.begin(); it != modules_.end();) {
             Module& m = it->second;
             // A module without DllCanUnloadNow cannot tell us it is idle: keep it.
-            bool idle = m.requestsRunning == 0 && m.canUnloadNow && m.canUnloadNow() == S_OK;
-            if (idle) {
+            const bool idle = m.requestsRunning == 0 && m.canUnloadNow && m.canUnloadNow() == S_OK;
+            if (!idle) {
+                m.idleSince.reset();
+            } else if (!m.idleSince) {
+                m.idleSince = now;
+            }
+            if (idle && now - *m.idleSince >= delay) {
                 dlclose(m.handle);
                 it = modules_.erase(it);
             } else {
@@ -245,6 +261,11 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
     return factory->CreateInstance(nullptr, riid, ppv);
 }
 
-void CoFreeUnusedLibraries() { ModuleTable::Instance().FreeUnused(); }
+void CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD /*dwReserved*/) {
+    const DWORD delay = dwUnloadDelay == INFINITE ? QVO::Platform::Com::kDefaultUnloadDelayMs : dwUnloadDelay;
+    ModuleTable::Instance().FreeUnused(std::chrono::milliseconds(delay));
+}
+
+void CoFreeUnusedLibraries() { CoFreeUnusedLibrariesEx(INFINITE, 0); }
 
 }  // extern "C"

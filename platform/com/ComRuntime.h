@@ -2,7 +2,7 @@
 //
 // The loader keeps a table of the server modules it has dlopen-ed (RTLD_NOW|RTLD_LOCAL), one
 // entry per path. CoFreeUnusedLibraries dlcloses a module only when its DllCanUnloadNow
-// answers S_OK and no class-object request into it is running.
+// has answered S_OK, with no class-object request into it running, for a whole unload delay.
 //
 // Thread safety: one mutex guards the module table. It is not held while a module's
 // DllGetClassObject or IClassFactory code runs, so server code may call back into the runtime;
@@ -14,6 +14,10 @@
 #include "platform/com/ComBase.h"
 
 namespace QVO::Platform::Com {
+
+// How long a server module must have stayed idle before CoFreeUnusedLibraries unloads it:
+// long enough for a thread that has just released the last object to return out of it.
+constexpr DWORD kDefaultUnloadDelayMs = 1000;
 
 // The InprocServer32 path registered for clsid in the merged HKCR view; empty if none.
 std::wstring InprocServerPath(const CLSID& clsid);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -61,12 +62,16 @@ LONG Subtract(IDispatch* echo, LONG a, LONG b) {
     return SUCCEEDED(hr) ? result.AsLong(-999) : -999;
 }
 
+// Unloads every idle module at once. Safe in these tests only because no other thread can
+// still be returning out of the test server when they call it.
+void FreeIdleModulesNow() { CoFreeUnusedLibrariesEx(0, 0); }
+
 class ComServer : public testing::Test {
 protected:
     void TearDown() override {
         UnregisterMachine();
         Install(FALSE, L"user");
-        CoFreeUnusedLibraries();
+        FreeIdleModulesNow();
     }
 };
 
@@ -170,7 +175,7 @@ TEST_F(ComServer, UnregisterLeavesAProgIdThatNowNamesAnotherClass) {
 
 TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
     ASSERT_EQ(RegisterMachine(), S_OK);
-    CoFreeUnusedLibraries();
+    FreeIdleModulesNow();
     const std::wstring path = InprocServerPath(CLSID_TestEcho);
     ASSERT_FALSE(path.empty());
     ComPtr<IDispatch> first, second;
@@ -179,11 +184,11 @@ TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
     EXPECT_TRUE(IsModuleLoaded(path));
     EXPECT_EQ(LoadedModuleCount(), 1u);  // one entry, however many objects
 
-    CoFreeUnusedLibraries();  // objects alive: DllCanUnloadNow says no
+    FreeIdleModulesNow();  // objects alive: DllCanUnloadNow says no
     ASSERT_TRUE(IsModuleLoaded(path));
     EXPECT_EQ(Subtract(first.Get(), 3, 1), 2);  // and the code is still mapped
     first.Reset();
-    CoFreeUnusedLibraries();
+    FreeIdleModulesNow();
     ASSERT_TRUE(IsModuleLoaded(path));
 
     // A server lock also keeps the module.
@@ -192,13 +197,13 @@ TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
     factory->LockServer(TRUE);
     factory.Reset();
     second.Reset();
-    CoFreeUnusedLibraries();
+    FreeIdleModulesNow();
     ASSERT_TRUE(IsModuleLoaded(path));
     ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
     factory->LockServer(FALSE);
     factory.Reset();
 
-    CoFreeUnusedLibraries();
+    FreeIdleModulesNow();
     EXPECT_FALSE(IsModuleLoaded(path));
     // Really gone from the process, not only from the table.
     EXPECT_EQ(dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD), nullptr);
@@ -277,14 +282,44 @@ TEST_F(ComServer, ConcurrentCreationAndUnloadingNeverUseAnUnloadedModule) {
         });
     }
     std::thread freer([&] {
-        while (!stop) CoFreeUnusedLibraries();
+        while (!stop) CoFreeUnusedLibrariesEx(200, 0);
     });
     for (auto& t : creators) t.join();
     stop = true;
     freer.join();
     EXPECT_EQ(failures, 0);
-    CoFreeUnusedLibraries();
+    FreeIdleModulesNow();
     EXPECT_EQ(LoadedModuleCount(), 0u);
+}
+
+// Catches unloading a module that has only just become idle: a thread that released the last
+// object may still be returning through the module's code, so the loader waits for the module
+// to have stayed idle for the whole delay, and any new request starts that wait again.
+TEST_F(ComServer, ModuleIsUnloadedOnlyAfterStayingIdleForTheDelay) {
+    using Clock = std::chrono::steady_clock;
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    const std::wstring path = InprocServerPath(CLSID_TestEcho);
+    {
+        ComPtr<IDispatch> echo;
+        ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid()), S_OK);
+    }
+    CoFreeUnusedLibraries();  // idle from now on, but not yet for the default delay
+    EXPECT_TRUE(IsModuleLoaded(path));
+
+    constexpr DWORD kDelay = 30;
+    const auto firstSeenIdle = Clock::now();
+    CoFreeUnusedLibrariesEx(kDelay, 0);
+    {
+        ComPtr<IDispatch> echo;  // a new request: the module is busy again
+        ASSERT_EQ(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid()), S_OK);
+    }
+    while (Clock::now() - firstSeenIdle < std::chrono::milliseconds(2 * kDelay)) std::this_thread::yield();
+    CoFreeUnusedLibrariesEx(kDelay, 0);  // idle again only since this call
+    EXPECT_TRUE(IsModuleLoaded(path));
+
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (IsModuleLoaded(path) && Clock::now() < deadline) CoFreeUnusedLibrariesEx(kDelay, 0);
+    EXPECT_FALSE(IsModuleLoaded(path));
 }
 
 }  // namespace
