@@ -16,11 +16,41 @@ macro(quvo_setup_sanitizers)
   endif()
 endmacro()
 
-# A library of our own code, rooted at the repository so includes read "so/cmd/PrinterBuffer.h".
+# The folder of the current CMakeLists relative to the repository ("so/cmd").
+function(quvo_current_folder out)
+  file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(${out} ${rel} PARENT_SCOPE)
+endfunction()
+
+# Publishes the headers of `folder` for `target` and for whoever links it, and nothing else:
+# the target's include root is a folder of its own in the build tree holding one link,
+# include/<target>/<folder> -> <source>/<folder>. Includes still read "so/cmd/PrinterBuffer.h",
+# but a library sees only the folders of what it links, so a stray include of another area
+# fails to compile instead of coupling the two silently.
+function(quvo_publish_headers target folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# A library of our own code in the current folder; it publishes that folder's headers only
+# (see quvo_publish_headers). quvo_library(NAME INTERFACE) makes a header-only target.
 function(quvo_library name kind)
   add_library(${name} ${kind} ${ARGN})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  quvo_warnings(${name})
+  quvo_current_folder(folder)
+  quvo_publish_headers(${name} ${folder})
+  if(NOT kind STREQUAL "INTERFACE")
+    quvo_warnings(${name})
+  endif()
 endfunction()
 
 # quvo_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)

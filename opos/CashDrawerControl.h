@@ -3,7 +3,7 @@
 #pragma once
 
 #include "opos/ControlObject.h"
-#include "opos/OposCashConstants.h"
+#include "constants/OposCashConstants.h"
 
 namespace QVO::Opos {
 

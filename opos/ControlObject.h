@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "opos/OposConstants.h"
+#include "constants/OposConstants.h"
 #include "platform/com/ComPtr.h"
 
 namespace QVO::Opos {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "opos/ControlObject.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Opos {
 

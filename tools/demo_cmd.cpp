@@ -5,7 +5,7 @@
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 #include "so/cmd/CCmdHelperBase.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 #include "so/cmd/PrinterBuffer.h"
 #include "so/io/PortFactory.h"
 #include "so/io/PortSettings.h"

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "so/cmd/CmdBytes.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer {
 

@@ -1,7 +1,7 @@
 // Base command set: status requests, status reply parsers and status comparisons.
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdBytes.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer {
 

@@ -4,7 +4,7 @@
 #include "CmdCases.h"
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {

@@ -6,7 +6,7 @@
 #include "CmdCases.h"
 #include "CmdSharedCases.h"
 #include "so/cmd/CmdHelper_RX4270.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CmdCases.h"
-#include "opos/OposPtrConstants.h"
+#include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer::TestTrace {
 

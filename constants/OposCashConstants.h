@@ -1,7 +1,7 @@
 // The cash drawer's OPOS constants: status-update values and property indices.
 #pragma once
 
-#include "opos/OposConstants.h"
+#include "constants/OposConstants.h"
 
 namespace QVO::Opos {
 

@@ -2,7 +2,7 @@
 // printer property indices.
 #pragma once
 
-#include "opos/OposConstants.h"
+#include "constants/OposConstants.h"
 
 namespace QVO::Opos {
 
