@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build demo test asan-test tsan-test fuzz fuzz-smoke bench clean
+.PHONY: all deps build demo test asan-test tsan-test thread-safety fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -32,6 +32,12 @@ tsan-test: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && ctest --output-on-failure -j $(JOBS)
 
+# Everything built with clang's thread-safety analysis as errors: a field read without the
+# lock that guards it, or a function called without the lock it requires, fails the build.
+thread-safety: deps
+	CC=clang CXX=clang++ cmake -S . -B build-tsa $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_THREAD_SAFETY=ON -DQUVO_BENCH=OFF
+	cmake --build build-tsa -j $(JOBS)
+
 # libFuzzer targets, built with clang. Run one with e.g.
 #   build-fuzz/fuzz/registry/reg_parser_fuzz -max_total_time=60 fuzz/corpus/reg_parser_fuzz
 fuzz: deps
@@ -46,4 +52,4 @@ bench: build
 	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-tsa build-fuzz

@@ -1,8 +1,13 @@
 # Build helpers shared by every folder: warnings, sanitizers, tests, fuzz targets.
 
 # Warnings for our own code; third-party headers come in as SYSTEM includes.
+# With QUVO_THREAD_SAFETY (clang) the lock annotations are checked and a violation fails
+# the build.
 function(quvo_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(QUVO_THREAD_SAFETY)
+    target_compile_options(${target} PRIVATE -Wthread-safety -Werror=thread-safety)
+  endif()
 endfunction()
 
 macro(quvo_setup_sanitizers)
