@@ -38,8 +38,8 @@ public:
     bool ParsePaperSensorByte(uint8_t reply, tagPrinterStatus* record) override;
     bool ParseDrawerByte(uint8_t reply, int32_t* drawerSignal) override;
     int32_t CompareAutoStatus(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored) override;
-    bool DrawerBitChanged(uint8_t first, uint8_t second, bool flag) override;
-    bool TestDrawerBit(uint8_t status, bool flag) override;
+    bool DrawerBitChanged(uint8_t previous, uint8_t current, bool ignoreChangeFromClear) override;
+    bool TestDrawerBit(uint8_t status, bool expectSet) override;
     void ResetCharacterFormat(PrinterBuffer& target) override;
     void HorizontalTab(PrinterBuffer& target) override;
     void LineFeed(PrinterBuffer& target) override;
@@ -48,7 +48,7 @@ public:
     void CancelPageData(PrinterBuffer& target) override;
     void TripleEscape(PrinterBuffer& target) override;
     void RequestRealTimeStatus(PrinterBuffer& target, int32_t n) override;
-    int32_t CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t kind) override;
+    int32_t CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t statusByteKind) override;
     void DrawerStatusCommand(std::span<uint8_t, 3> record) override;
     void RequestStatus(PrinterBuffer& target, int32_t n) override;
     bool RealTimeRequest(PrinterBuffer& target, int32_t n) override;
@@ -101,25 +101,25 @@ public:
     void EnterUserSetupMode(PrinterBuffer& target) override;
     void LeaveUserSetupMode(PrinterBuffer& target) override;
     void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions,
-                                     bool flag116, bool flag118) override;
+                                     bool customValue116On, bool customValue118On) override;
     bool WritePrintDensity(PrinterBuffer& target, int32_t density) override;
     void ReadPrintDensity(PrinterBuffer& target) override;
     bool WritePrintSpeed(PrinterBuffer& target, int32_t speed) override;
     void ReadPrintSpeed(PrinterBuffer& target) override;
     bool WriteHeadDivision(PrinterBuffer& target, int32_t n) override;
     void ReadHeadDivision(PrinterBuffer& target) override;
-    void WriteCustomValue116(PrinterBuffer& target, bool flag) override;
+    void WriteCustomValue116(PrinterBuffer& target, bool customValue116On) override;
     void ReadCustomValue116(PrinterBuffer& target) override;
-    void WriteCustomValue118(PrinterBuffer& target, bool flag) override;
+    void WriteCustomValue118(PrinterBuffer& target, bool customValue118On) override;
     void ReadCustomValue118(PrinterBuffer& target) override;
-    void ReadCustomValue(PrinterBuffer& target, int32_t a) override;
+    void ReadCustomValue(PrinterBuffer& target, int32_t settingNumber) override;
     bool WriteSerialBaudRate(PrinterBuffer& target, const char* text) override;
     void ReadSerialBaudRate(PrinterBuffer& target) override;
-    void WriteSerialParity(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialParity(PrinterBuffer& target, int32_t parity) override;
     void ReadSerialParity(PrinterBuffer& target) override;
-    void WriteSerialHandshake(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialHandshake(PrinterBuffer& target, int32_t handshake) override;
     void ReadSerialHandshake(PrinterBuffer& target) override;
-    void WriteSerialDataBits(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialDataBits(PrinterBuffer& target, int32_t dataBits) override;
     void ReadSerialDataBits(PrinterBuffer& target) override;
     void PrepareSend(PrinterBuffer& target, int32_t value) override;
     bool SelectPrintSpeedMode(PrinterBuffer& target, int32_t n) override;
@@ -129,7 +129,7 @@ public:
     uint8_t JustificationForBitmapAlignment(int32_t alignment) override;
     void BeginBufferGraphics(PrinterBuffer& target, int32_t dataLength, int32_t width, int32_t height) override;
     void PrintBufferGraphics(PrinterBuffer& target) override;
-    void RequestNvGraphicsCapacity(PrinterBuffer& target, bool flag) override;
+    void RequestNvGraphicsCapacity(PrinterBuffer& target, bool totalCapacity) override;
     void PrintNvGraphicsByNumber(PrinterBuffer& target, int32_t number) override;
     void PrintNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2, int32_t x, int32_t y) override;
     void ListNvGraphicsKeys(PrinterBuffer& target) override;
@@ -159,7 +159,7 @@ public:
     bool PrintDownloadedImage(PrinterBuffer& target, int32_t m) override;
     void BeginMacro(PrinterBuffer& target) override;
     void EndMacro(PrinterBuffer& target) override;
-    void ExecuteMacro(PrinterBuffer& target, int32_t r, int32_t t, bool flag) override;
+    void ExecuteMacro(PrinterBuffer& target, int32_t repeatCount, int32_t waitTenths, bool continuous) override;
     void SetReversePrinting(PrinterBuffer& target, bool on) override;
     uint8_t HriPositionForTextPosition(int32_t textPosition) override;
     bool SetHriPosition(PrinterBuffer& target, int32_t n) override;
@@ -207,7 +207,7 @@ public:
     void SetKanjiQuadruple(PrinterBuffer& target, bool on) override;
     void SelectExtendedMode(PrinterBuffer& target) override;
     void SetAutoStatusAll(PrinterBuffer& target, bool on) override;
-    void SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t kind, int32_t offset,
+    void SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t buzzerKind, int32_t offset,
                                     int32_t count) override;
     void SoundBuzzer(PrinterBuffer& target, int32_t durationMs, int32_t delayMs, int32_t count) override;
     bool DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments, int32_t count) override;
@@ -244,9 +244,9 @@ protected:
     // The bytes of one colour plane of a raster, padded with zeros when data is short.
     static void AppendPlane(PrinterBuffer& target, std::span<const uint8_t> data, size_t offset, size_t planeSize);
 
-    PrinterBuffer m_tabStops{256, 32};  // the default tab-stop command, built once
-    PrinterBuffer m_body{32, 32};       // body of a framed command
-    PrinterBuffer m_block{512, 32};     // a whole command assembled before it is appended
+    PrinterBuffer tabStops_{256, 32};  // the default tab-stop command, built once
+    PrinterBuffer body_{32, 32};       // body of a framed command
+    PrinterBuffer block_{512, 32};     // a whole command assembled before it is appended
 
 private:
     static std::atomic<int32_t> s_cutterDistance;

@@ -259,10 +259,10 @@ void CCmdHelperBase::SetBarcodeHeight(PrinterBuffer& target, int32_t n) {
 
 // GS ( k cn fn 0x30 data: the store, print and size-request functions of a 2D symbol.
 void CCmdHelperBase::Append2dFunction(PrinterBuffer& target, uint8_t cn, uint8_t fn, std::span<const uint8_t> data) {
-    m_block.Clear();
-    m_block.Append(uint8_t{0x30});
-    m_block.Append(data);
-    AppendFramed16(target, {GS, '(', 'k'}, {cn, fn}, m_block.Bytes());
+    block_.Clear();
+    block_.Append(uint8_t{0x30});
+    block_.Append(data);
+    AppendFramed16(target, {GS, '(', 'k'}, {cn, fn}, block_.Bytes());
 }
 
 }  // namespace QVO::Printer

@@ -63,8 +63,8 @@ void CCmdHelperBase::PrintBufferGraphics(PrinterBuffer& target) {
     Put(target, {GS, '8', 'L', 0x02, 0x00, 0x00, 0x00, kGraphicsM, 0x02});
 }
 
-void CCmdHelperBase::RequestNvGraphicsCapacity(PrinterBuffer& target, bool flag) {
-    AppendFramed32(target, {kGraphicsM, flag ? kFnCapacity : kFnCapacityRemaining}, {});
+void CCmdHelperBase::RequestNvGraphicsCapacity(PrinterBuffer& target, bool totalCapacity) {
+    AppendFramed32(target, {kGraphicsM, totalCapacity ? kFnCapacity : kFnCapacityRemaining}, {});
 }
 
 // Stored images are numbered by two decimal digits as their key code.
@@ -103,14 +103,14 @@ void CCmdHelperBase::DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_
     size_t planeSize = 0;
     if (!RasterPlaneSize(width, height, planeSize)) return;
     const int colours = twoColour ? 2 : 1;
-    m_block.Clear();
-    Put(m_block, {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height),
+    block_.Clear();
+    Put(block_, {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height),
                   High(height)});
     for (int colour = 0; colour < colours; ++colour) {
-        m_block.Append(static_cast<uint8_t>(0x31 + colour));
-        AppendPlane(m_block, data, planeSize * static_cast<size_t>(colour), planeSize);
+        block_.Append(static_cast<uint8_t>(0x31 + colour));
+        AppendPlane(block_, data, planeSize * static_cast<size_t>(colour), planeSize);
     }
-    AppendFramed32(target, {kGraphicsM, kFnDefine}, m_block.Bytes());
+    AppendFramed32(target, {kGraphicsM, kFnDefine}, block_.Bytes());
 }
 
 // A one-colour raster for the print buffer, sent as one block with its data inside; a size
@@ -119,10 +119,10 @@ void CCmdHelperBase::StoreWrappedGraphics(PrinterBuffer& target, int32_t width, 
                                           std::span<const uint8_t> data) {
     size_t planeSize = 0;
     if (!RasterPlaneSize(width, height, planeSize)) return;
-    m_block.Clear();
-    Put(m_block, {kGraphicsM, 0x01, 0x01, 0x31, Low(width), High(width), Low(height), High(height)});
-    AppendPlane(m_block, data, 0, planeSize);
-    AppendFramed32(target, {kGraphicsM, kFnStoreRaster}, m_block.Bytes());
+    block_.Clear();
+    Put(block_, {kGraphicsM, 0x01, 0x01, 0x31, Low(width), High(width), Low(height), High(height)});
+    AppendPlane(block_, data, 0, planeSize);
+    AppendFramed32(target, {kGraphicsM, kFnStoreRaster}, block_.Bytes());
 }
 
 // x and y count 8-dot units and travel as single bytes, so they must fit one; a cut value

@@ -25,8 +25,20 @@ constexpr size_t kMax16BitBody = 0xFFFF;
 bool ValidDensity(int32_t d) { return InRange(d, -6, 6) || d == 100; }
 bool ValidSpeed(int32_t s) { return InRange(s, 1, 9); }
 bool ValidDivisions(int32_t n) { return OneOf(n, {1, 2, 4, 128}); }
-int32_t Value116(bool flag) { return flag ? 257 : 1; }
-int32_t Value118(bool flag) { return flag ? 85 : 70; }
+// The two customised values are sent as the printer's own on/off codes.
+constexpr int32_t kValue116On = 257;
+constexpr int32_t kValue116Off = 1;
+constexpr int32_t kValue118On = 85;
+constexpr int32_t kValue118Off = 70;
+int32_t Value116(bool on) { return on ? kValue116On : kValue116Off; }
+int32_t Value118(bool on) { return on ? kValue118On : kValue118Off; }
+// Items of the serial-interface settings (GS ( E fn 11 / 12).
+constexpr uint8_t kSerialBaudRate = 1;
+constexpr uint8_t kSerialParity = 2;
+constexpr uint8_t kSerialHandshake = 3;
+constexpr uint8_t kSerialDataBits = 4;
+// The buzzer kind whose patterns are '1'..'3'; every other kind uses '4'..'6'.
+constexpr int32_t kBuzzerKind4100 = 4100;
 }  // namespace
 
 // The body is assembled first so that its length can be written in front of it. A body that
@@ -34,24 +46,24 @@ int32_t Value118(bool flag) { return flag ? 85 : 70; }
 // printer read the tail as commands.
 void CCmdHelperBase::AppendFramed16(PrinterBuffer& target, std::initializer_list<uint8_t> header,
                                     std::initializer_list<uint8_t> lead, std::span<const uint8_t> data) {
-    m_body.Clear();
-    m_body.Append(lead.begin(), lead.size());
-    m_body.Append(data);
-    if (m_body.Size() > kMax16BitBody) return;
+    body_.Clear();
+    body_.Append(lead.begin(), lead.size());
+    body_.Append(data);
+    if (body_.Size() > kMax16BitBody) return;
     target.Append(header.begin(), header.size());
-    Put16(target, static_cast<int32_t>(m_body.Size()));
-    target.Append(m_body);
+    Put16(target, static_cast<int32_t>(body_.Size()));
+    target.Append(body_);
 }
 
 // GS 8 L: the four-byte length counts m (0x30), fn and the data, i.e. everything in lead.
 void CCmdHelperBase::AppendFramed32(PrinterBuffer& target, std::initializer_list<uint8_t> lead,
                                     std::span<const uint8_t> data) {
-    m_body.Clear();
-    m_body.Append(lead.begin(), lead.size());
-    m_body.Append(data);
+    body_.Clear();
+    body_.Append(lead.begin(), lead.size());
+    body_.Append(data);
     Put(target, {GS, '8', 'L'});
-    Put32(target, static_cast<uint32_t>(m_body.Size()));
-    target.Append(m_body);
+    Put32(target, static_cast<uint32_t>(body_.Size()));
+    target.Append(body_);
 }
 
 void CCmdHelperBase::AppendSettingTriple(PrinterBuffer& target, uint8_t a, int32_t value) {
@@ -78,15 +90,15 @@ void CCmdHelperBase::LeaveUserSetupMode(PrinterBuffer& target) {
 
 // One GS ( E fn 5 block carrying every valid setting; invalid optional ones are left out.
 void CCmdHelperBase::WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions,
-                                         bool flag116, bool flag118) {
-    m_block.Clear();
-    auto triple = [this](uint8_t a, int32_t value) { Put(m_block, {a, Low(value), High(value)}); };
+                                         bool customValue116On, bool customValue118On) {
+    block_.Clear();
+    auto triple = [this](uint8_t a, int32_t value) { Put(block_, {a, Low(value), High(value)}); };
     if (ValidDensity(density)) triple(kSettingDensity, density);
     if (ValidSpeed(speed)) triple(kSettingSpeed, speed);
     if (ValidDivisions(divisions)) triple(kSettingDivisions, divisions);
-    triple(kSetting116, Value116(flag116));
-    triple(kSetting118, Value118(flag118));
-    AppendFramed16(target, {GS, '(', 'E'}, {kSetupFnWrite}, m_block.Bytes());
+    triple(kSetting116, Value116(customValue116On));
+    triple(kSetting118, Value118(customValue118On));
+    AppendFramed16(target, {GS, '(', 'E'}, {kSetupFnWrite}, block_.Bytes());
 }
 
 bool CCmdHelperBase::WritePrintDensity(PrinterBuffer& target, int32_t density) {
@@ -112,17 +124,17 @@ bool CCmdHelperBase::WriteHeadDivision(PrinterBuffer& target, int32_t n) {
 }
 
 void CCmdHelperBase::ReadHeadDivision(PrinterBuffer& target) { ReadCustomValue(target, kSettingDivisions); }
-void CCmdHelperBase::WriteCustomValue116(PrinterBuffer& target, bool flag) {
-    AppendSettingTriple(target, kSetting116, Value116(flag));
+void CCmdHelperBase::WriteCustomValue116(PrinterBuffer& target, bool customValue116On) {
+    AppendSettingTriple(target, kSetting116, Value116(customValue116On));
 }
 void CCmdHelperBase::ReadCustomValue116(PrinterBuffer& target) { ReadCustomValue(target, kSetting116); }
-void CCmdHelperBase::WriteCustomValue118(PrinterBuffer& target, bool flag) {
-    AppendSettingTriple(target, kSetting118, Value118(flag));
+void CCmdHelperBase::WriteCustomValue118(PrinterBuffer& target, bool customValue118On) {
+    AppendSettingTriple(target, kSetting118, Value118(customValue118On));
 }
 void CCmdHelperBase::ReadCustomValue118(PrinterBuffer& target) { ReadCustomValue(target, kSetting118); }
 
-void CCmdHelperBase::ReadCustomValue(PrinterBuffer& target, int32_t a) {
-    const uint8_t setting[] = {Byte(a)};
+void CCmdHelperBase::ReadCustomValue(PrinterBuffer& target, int32_t settingNumber) {
+    const uint8_t setting[] = {Byte(settingNumber)};
     AppendFramed16(target, {GS, '(', 'E'}, {kSetupFnRead}, setting);
 }
 
@@ -131,10 +143,10 @@ bool CCmdHelperBase::WriteSerialBaudRate(PrinterBuffer& target, const char* text
     if (text == nullptr) return false;
     const size_t length = std::strlen(text);
     if (length < 3 || length + 2 > kMax16BitBody) return false;
-    m_block.Clear();
-    m_block.Append(uint8_t{0x01});
-    m_block.Append(reinterpret_cast<const uint8_t*>(text), length);
-    AppendFramed16(target, {GS, '(', 'E'}, {kSetupFnWriteSerial}, m_block.Bytes());
+    block_.Clear();
+    block_.Append(uint8_t{0x01});
+    block_.Append(reinterpret_cast<const uint8_t*>(text), length);
+    AppendFramed16(target, {GS, '(', 'E'}, {kSetupFnWriteSerial}, block_.Bytes());
     return true;
 }
 
@@ -142,18 +154,22 @@ namespace {
 void ReadSerial(PrinterBuffer& target, uint8_t item) {
     Put(target, {GS, '(', 'E', 0x02, 0x00, kSetupFnReadSerial, item});
 }
-void WriteSerial(PrinterBuffer& target, uint8_t item, int32_t a) {
-    Put(target, {GS, '(', 'E', 0x03, 0x00, kSetupFnWriteSerial, item, Byte(a)});
+void WriteSerial(PrinterBuffer& target, uint8_t item, int32_t value) {
+    Put(target, {GS, '(', 'E', 0x03, 0x00, kSetupFnWriteSerial, item, Byte(value)});
 }
 }  // namespace
 
-void CCmdHelperBase::ReadSerialBaudRate(PrinterBuffer& target) { ReadSerial(target, 1); }
-void CCmdHelperBase::WriteSerialParity(PrinterBuffer& target, int32_t a) { WriteSerial(target, 2, a); }
-void CCmdHelperBase::ReadSerialParity(PrinterBuffer& target) { ReadSerial(target, 2); }
-void CCmdHelperBase::WriteSerialHandshake(PrinterBuffer& target, int32_t a) { WriteSerial(target, 3, a); }
-void CCmdHelperBase::ReadSerialHandshake(PrinterBuffer& target) { ReadSerial(target, 3); }
-void CCmdHelperBase::WriteSerialDataBits(PrinterBuffer& target, int32_t a) { WriteSerial(target, 4, a); }
-void CCmdHelperBase::ReadSerialDataBits(PrinterBuffer& target) { ReadSerial(target, 4); }
+void CCmdHelperBase::ReadSerialBaudRate(PrinterBuffer& target) { ReadSerial(target, kSerialBaudRate); }
+void CCmdHelperBase::WriteSerialParity(PrinterBuffer& target, int32_t parity) { WriteSerial(target, kSerialParity, parity); }
+void CCmdHelperBase::ReadSerialParity(PrinterBuffer& target) { ReadSerial(target, kSerialParity); }
+void CCmdHelperBase::WriteSerialHandshake(PrinterBuffer& target, int32_t handshake) {
+    WriteSerial(target, kSerialHandshake, handshake);
+}
+void CCmdHelperBase::ReadSerialHandshake(PrinterBuffer& target) { ReadSerial(target, kSerialHandshake); }
+void CCmdHelperBase::WriteSerialDataBits(PrinterBuffer& target, int32_t dataBits) {
+    WriteSerial(target, kSerialDataBits, dataBits);
+}
+void CCmdHelperBase::ReadSerialDataBits(PrinterBuffer& target) { ReadSerial(target, kSerialDataBits); }
 
 bool CCmdHelperBase::SelectPrintSpeedMode(PrinterBuffer& target, int32_t n) {
     if (!InRange(n, 0, 9) && !InRange(n, 48, 57)) return false;
@@ -178,8 +194,10 @@ void CCmdHelperBase::SelectCharacterColor(PrinterBuffer& target, int32_t n) {
 void CCmdHelperBase::BeginMacro(PrinterBuffer& target) { Put(target, {GS, ':'}); }
 void CCmdHelperBase::EndMacro(PrinterBuffer& target) { Put(target, {GS, ':'}); }
 
-void CCmdHelperBase::ExecuteMacro(PrinterBuffer& target, int32_t r, int32_t t, bool flag) {
-    Put(target, {GS, '^', Byte(r), Byte(t), flag ? uint8_t{0} : uint8_t{1}});
+// Mode 0 runs the macro `repeatCount` times with a pause between runs; mode 1 waits for the
+// feed button before each run.
+void CCmdHelperBase::ExecuteMacro(PrinterBuffer& target, int32_t repeatCount, int32_t waitTenths, bool continuous) {
+    Put(target, {GS, '^', Byte(repeatCount), Byte(waitTenths), continuous ? uint8_t{0} : uint8_t{1}});
 }
 
 void CCmdHelperBase::RequestPrinterId(PrinterBuffer& target, int32_t n) { Put(target, {GS, 'I', Byte(n)}); }
@@ -206,10 +224,10 @@ bool CCmdHelperBase::RequestMaintenanceCounter(PrinterBuffer& target, int32_t n)
 // Pattern bytes by buzzer kind and tone length: kind 4100 uses patterns '1'..'3', every other
 // kind (1280 in practice) '4'..'6', shortest tone first. Unsupported lengths become 1000 ms,
 // and the caller learns the length that was used.
-void CCmdHelperBase::SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t kind, int32_t offset,
+void CCmdHelperBase::SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t buzzerKind, int32_t offset,
                                         int32_t count) {
     if (!OneOf(timeMs, {200, 500, 1000})) timeMs = 1000;
-    const uint8_t first = kind == 4100 ? uint8_t{'1'} : uint8_t{'4'};
+    const uint8_t first = buzzerKind == kBuzzerKind4100 ? uint8_t{'1'} : uint8_t{'4'};
     const uint8_t pattern = static_cast<uint8_t>(first + (timeMs == 200 ? 0 : timeMs == 500 ? 1 : 2));
     // Summed in 64 bits: the offset comes from the caller and may be anything.
     const int64_t tenths = (static_cast<int64_t>(offset) + timeMs) / 100;

@@ -1,6 +1,7 @@
 // Base command set: status requests, status reply parsers and status comparisons.
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/CmdBytes.h"
+#include "so/cmd/StatusBits.h"
 #include "constants/OposPtrConstants.h"
 
 namespace QVO::Printer {
@@ -9,12 +10,9 @@ using namespace CmdBytes;
 using namespace QVO::Opos;
 
 namespace {
-constexpr uint8_t kDrawerBit = 0x04;
-constexpr uint8_t kOfflineBit = 0x08;
-constexpr uint8_t kCoverBit = 0x20;
-constexpr uint8_t kNearEndPair = 0x03;
-constexpr uint8_t kPaperEndPair = 0x0C;
-// Values for the 0x08 flag of the second automatic status byte.
+namespace AutoStatus = StatusBits::AutoStatus;
+
+// Status values for the flag bit of the second automatic status byte.
 constexpr int32_t kStatusFlagCleared = 20;
 constexpr int32_t kStatusFlagSet = 21;
 
@@ -62,43 +60,46 @@ void CCmdHelperBase::RequestDrawerStatus(PrinterBuffer& target) { RequestStatus(
 // A block is ours only if byte 0 has its fixed bits (0x10 set, 0x01, 0x02, 0x80 clear) and
 // bytes 1 to 3 have bits 4 and 7 clear; anything else is data from another conversation.
 bool CCmdHelperBase::ParseAutoStatus(std::span<const uint8_t, 4> status, tagPrinterStatus* record) {
-    if ((status[0] & 0x93) != 0x10) return false;
+    if ((status[0] & AutoStatus::kFirstByteFixedMask) != AutoStatus::kFirstByteFixedValue) return false;
     for (size_t i = 1; i < 4; ++i)
-        if ((status[i] & 0x90) != 0) return false;
+        if ((status[i] & AutoStatus::kOtherBytesFixedMask) != 0) return false;
     if (record != nullptr) {
-        record->drawerSignal = status[0] & kDrawerBit;
-        record->offline = status[0] & kOfflineBit;
-        record->coverOpen = status[0] & kCoverBit;
-        record->paperNearEnd = PairSet(status[2], kNearEndPair) ? kNearEndPair : 0;
-        record->paperEnd = PairSet(status[2], kPaperEndPair) ? kPaperEndPair : 0;
+        const uint8_t paper = status[AutoStatus::kPaperByte];
+        record->drawerSignal = status[0] & AutoStatus::kDrawerSignal;
+        record->offline = status[0] & AutoStatus::kOffline;
+        record->coverOpen = status[0] & AutoStatus::kCoverOpen;
+        record->paperNearEnd = PairSet(paper, AutoStatus::kNearEnd) ? AutoStatus::kNearEnd : 0;
+        record->paperEnd = PairSet(paper, AutoStatus::kPaperEnd) ? AutoStatus::kPaperEnd : 0;
     }
     return true;
 }
 
 namespace {
-bool IsRealTimeReply(uint8_t reply) { return (reply & 0x12) == 0x12; }
+bool IsRealTimeReply(uint8_t reply) {
+    return (reply & StatusBits::kRealTimeFixedMask) == StatusBits::kRealTimeFixedMask;
+}
 }  // namespace
 
 bool CCmdHelperBase::ParsePrinterStatusByte(uint8_t reply, tagPrinterStatus* record) {
     if (!IsRealTimeReply(reply)) return false;
     if (record != nullptr) {
-        record->offline = reply & 0x08;
-        record->drawerSignal = reply & 0x04;
+        record->offline = reply & StatusBits::PrinterStatus::kOffline;
+        record->drawerSignal = reply & StatusBits::PrinterStatus::kDrawerSignal;
     }
     return true;
 }
 
 bool CCmdHelperBase::ParseOfflineStatusByte(uint8_t reply, tagPrinterStatus* record) {
     if (!IsRealTimeReply(reply)) return false;
-    if (record != nullptr) record->coverOpen = reply & 0x04;
+    if (record != nullptr) record->coverOpen = reply & StatusBits::OfflineCause::kCoverOpen;
     return true;
 }
 
 bool CCmdHelperBase::ParsePaperStatusByte(uint8_t reply, tagPrinterStatus* record) {
     if (!IsRealTimeReply(reply)) return false;
     if (record != nullptr) {
-        record->paperNearEnd = reply & 0x0C;
-        record->paperEnd = reply & 0x60;
+        record->paperNearEnd = reply & StatusBits::RollPaper::kNearEnd;
+        record->paperEnd = reply & StatusBits::RollPaper::kPaperEnd;
     }
     return true;
 }
@@ -106,34 +107,34 @@ bool CCmdHelperBase::ParsePaperStatusByte(uint8_t reply, tagPrinterStatus* recor
 // Transmit-status answers have no fixed bits to check, so every byte is taken.
 bool CCmdHelperBase::ParsePaperSensorByte(uint8_t reply, tagPrinterStatus* record) {
     if (record != nullptr) {
-        record->paperNearEnd = reply & 0x03;
-        record->paperEnd = reply & 0x0C;
+        record->paperNearEnd = reply & StatusBits::PaperSensor::kNearEnd;
+        record->paperEnd = reply & StatusBits::PaperSensor::kPaperEnd;
     }
     return true;
 }
 
 bool CCmdHelperBase::ParseDrawerByte(uint8_t reply, int32_t* drawerSignal) {
-    if (drawerSignal != nullptr) *drawerSignal = reply & 0x01;
+    if (drawerSignal != nullptr) *drawerSignal = reply & StatusBits::DrawerSensor::kDrawerSignal;
     return true;
 }
 
 int32_t CCmdHelperBase::CompareStatusFields(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored,
                                            int coverByte, int flagByte, int paperByte) {
     const uint8_t newCover = fresh[coverByte];
-    if ((newCover ^ stored[coverByte]) & kCoverBit) {
-        TakeBits(newCover, stored[coverByte], kCoverBit);
-        return (newCover & kCoverBit) ? PTR_SUE_COVER_OPEN : PTR_SUE_COVER_OK;
+    if ((newCover ^ stored[coverByte]) & AutoStatus::kCoverOpen) {
+        TakeBits(newCover, stored[coverByte], AutoStatus::kCoverOpen);
+        return (newCover & AutoStatus::kCoverOpen) ? PTR_SUE_COVER_OPEN : PTR_SUE_COVER_OK;
     }
-    if (flagByte >= 0 && ((fresh[flagByte] ^ stored[flagByte]) & kOfflineBit)) {
-        TakeBits(fresh[flagByte], stored[flagByte], kOfflineBit);
-        return (fresh[flagByte] & kOfflineBit) ? kStatusFlagSet : kStatusFlagCleared;
+    if (flagByte >= 0 && ((fresh[flagByte] ^ stored[flagByte]) & AutoStatus::kReportedFlag)) {
+        TakeBits(fresh[flagByte], stored[flagByte], AutoStatus::kReportedFlag);
+        return (fresh[flagByte] & AutoStatus::kReportedFlag) ? kStatusFlagSet : kStatusFlagCleared;
     }
     const uint8_t newPaper = fresh[paperByte];
     uint8_t& oldPaper = stored[paperByte];
-    for (const uint8_t pair : {kPaperEndPair, kNearEndPair}) {
+    for (const uint8_t pair : {AutoStatus::kPaperEnd, AutoStatus::kNearEnd}) {
         if (PairSet(newPaper, pair) != PairSet(oldPaper, pair)) {
             TakeBits(newPaper, oldPaper, pair);
-            return ReceiptPaperUpdate(PairSet(oldPaper, kPaperEndPair), PairSet(oldPaper, kNearEndPair));
+            return ReceiptPaperUpdate(PairSet(oldPaper, AutoStatus::kPaperEnd), PairSet(oldPaper, AutoStatus::kNearEnd));
         }
     }
     return 0;
@@ -141,38 +142,42 @@ int32_t CCmdHelperBase::CompareStatusFields(std::span<const uint8_t, 4> fresh, s
 
 // One change per call, so a caller repeats until 0 to pick up every change of a block.
 int32_t CCmdHelperBase::CompareAutoStatus(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored) {
-    return CompareStatusFields(fresh, stored, 0, 1, 2);
+    return CompareStatusFields(fresh, stored, AutoStatus::kCoverByte, AutoStatus::kFlagByte, AutoStatus::kPaperByte);
 }
 
-// Kind 2 is the offline-cause byte (cover, 0x04), kind 4 the paper byte (near end 0x0C,
-// paper end 0x60). As with the block, one field changes per call; paper end is looked at
-// before near end, and the value reported is the receipt state after the change.
-int32_t CCmdHelperBase::CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t kind) {
-    if (kind == 2) {
-        if (((fresh ^ stored) & 0x04) == 0) return 0;
-        TakeBits(fresh, stored, 0x04);
-        return (fresh & 0x04) ? PTR_SUE_REC_COVER_OPEN : PTR_SUE_REC_COVER_OK;
+// The offline-cause byte reports the cover, the roll-paper byte near end and paper end. As
+// with the block, one field changes per call; paper end is looked at before near end, and the
+// value reported is the receipt state after the change.
+int32_t CCmdHelperBase::CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t statusByteKind) {
+    using StatusBits::OfflineCause::kCoverOpen;
+    using StatusBits::RollPaper::kNearEnd;
+    using StatusBits::RollPaper::kPaperEnd;
+    if (statusByteKind == kStatusByteOfflineCause) {
+        if (((fresh ^ stored) & kCoverOpen) == 0) return 0;
+        TakeBits(fresh, stored, kCoverOpen);
+        return (fresh & kCoverOpen) ? PTR_SUE_REC_COVER_OPEN : PTR_SUE_REC_COVER_OK;
     }
-    if (kind != 4) return 0;
-    for (const uint8_t field : {uint8_t{0x60}, uint8_t{0x0C}}) {
+    if (statusByteKind != kStatusByteRollPaper) return 0;
+    for (const uint8_t field : {kPaperEnd, kNearEnd}) {
         if (((fresh & field) != 0) != ((stored & field) != 0)) {
             TakeBits(fresh, stored, field);
-            return ReceiptPaperUpdate((stored & 0x60) != 0, (stored & 0x0C) != 0);
+            return ReceiptPaperUpdate((stored & kPaperEnd) != 0, (stored & kNearEnd) != 0);
         }
     }
     return 0;
 }
 
-// A changed drawer bit counts, except a change to "set" reported against a clear first byte
-// while the caller's flag says that direction is not of interest.
-bool CCmdHelperBase::DrawerBitChanged(uint8_t first, uint8_t second, bool flag) {
-    if (((first ^ second) & kDrawerBit) == 0) return false;
-    return !((first & kDrawerBit) == 0 && flag);
+// A changed drawer bit counts, except a change away from a clear previous bit when the caller
+// is not interested in that direction.
+bool CCmdHelperBase::DrawerBitChanged(uint8_t previous, uint8_t current, bool ignoreChangeFromClear) {
+    constexpr uint8_t kDrawer = StatusBits::PrinterStatus::kDrawerSignal;
+    if (((previous ^ current) & kDrawer) == 0) return false;
+    return !((previous & kDrawer) == 0 && ignoreChangeFromClear);
 }
 
-bool CCmdHelperBase::TestDrawerBit(uint8_t status, bool flag) {
-    const bool set = (status & kDrawerBit) != 0;
-    return flag ? set : !set;
+bool CCmdHelperBase::TestDrawerBit(uint8_t status, bool expectSet) {
+    const bool set = (status & StatusBits::PrinterStatus::kDrawerSignal) != 0;
+    return expectSet ? set : !set;
 }
 
 }  // namespace QVO::Printer

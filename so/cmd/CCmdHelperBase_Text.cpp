@@ -84,12 +84,12 @@ void CCmdHelperBase::InitializePrinter(PrinterBuffer& target) { Put(target, {ESC
 
 // Stops every 8 columns from 8 to 248, built once and reused.
 void CCmdHelperBase::SetDefaultTabs(PrinterBuffer& target) {
-    if (m_tabStops.IsEmpty()) {
-        Put(m_tabStops, {ESC, 'D'});
-        for (int column = 8; column <= 248; column += 8) m_tabStops.Append(static_cast<uint8_t>(column));
-        m_tabStops.Append(uint8_t{0});
+    if (tabStops_.IsEmpty()) {
+        Put(tabStops_, {ESC, 'D'});
+        for (int column = 8; column <= 248; column += 8) tabStops_.Append(static_cast<uint8_t>(column));
+        tabStops_.Append(uint8_t{0});
     }
-    target.Append(m_tabStops);
+    target.Append(tabStops_);
 }
 
 void CCmdHelperBase::SetTabs(PrinterBuffer& target, std::vector<uint8_t>& stops) {

@@ -26,8 +26,8 @@ public:
 
     void FrameForPort(PrinterBuffer& target, const PrinterBuffer& source) override;
     int32_t CompareAutoStatus(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored) override;
-    bool DrawerBitChanged(uint8_t first, uint8_t second, bool flag) override;
-    bool TestDrawerBit(uint8_t status, bool flag) override;
+    bool DrawerBitChanged(uint8_t previous, uint8_t current, bool ignoreChangeFromClear) override;
+    bool TestDrawerBit(uint8_t status, bool expectSet) override;
     void FormFeed(PrinterBuffer& target) override;
     void RequestRealTimeStatus(PrinterBuffer& target, int32_t n) override;
     void DrawerStatusCommand(std::span<uint8_t, 3> record) override;
@@ -56,26 +56,26 @@ public:
     bool ExecuteTestPrint(PrinterBuffer& target, int32_t n, int32_t m) override;
     void EnterUserSetupMode(PrinterBuffer& target) override;
     void LeaveUserSetupMode(PrinterBuffer& target) override;
-    void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions, bool flag116,
-                             bool flag118) override;
+    void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions, bool customValue116On,
+                             bool customValue118On) override;
     bool WritePrintDensity(PrinterBuffer& target, int32_t density) override;
     void ReadPrintDensity(PrinterBuffer& target) override;
     bool WritePrintSpeed(PrinterBuffer& target, int32_t speed) override;
     void ReadPrintSpeed(PrinterBuffer& target) override;
     bool WriteHeadDivision(PrinterBuffer& target, int32_t n) override;
     void ReadHeadDivision(PrinterBuffer& target) override;
-    void WriteCustomValue116(PrinterBuffer& target, bool flag) override;
+    void WriteCustomValue116(PrinterBuffer& target, bool customValue116On) override;
     void ReadCustomValue116(PrinterBuffer& target) override;
-    void WriteCustomValue118(PrinterBuffer& target, bool flag) override;
+    void WriteCustomValue118(PrinterBuffer& target, bool customValue118On) override;
     void ReadCustomValue118(PrinterBuffer& target) override;
-    void ReadCustomValue(PrinterBuffer& target, int32_t a) override;
+    void ReadCustomValue(PrinterBuffer& target, int32_t settingNumber) override;
     bool WriteSerialBaudRate(PrinterBuffer& target, const char* text) override;
     void ReadSerialBaudRate(PrinterBuffer& target) override;
-    void WriteSerialParity(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialParity(PrinterBuffer& target, int32_t parity) override;
     void ReadSerialParity(PrinterBuffer& target) override;
-    void WriteSerialHandshake(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialHandshake(PrinterBuffer& target, int32_t handshake) override;
     void ReadSerialHandshake(PrinterBuffer& target) override;
-    void WriteSerialDataBits(PrinterBuffer& target, int32_t a) override;
+    void WriteSerialDataBits(PrinterBuffer& target, int32_t dataBits) override;
     void ReadSerialDataBits(PrinterBuffer& target) override;
     // n is the image number; the second key is not used; x and y select double width/height.
     void PrintNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2, int32_t x, int32_t y) override;

@@ -16,6 +16,13 @@ struct LineSegment {
     int32_t end = 0;
 };
 
+// Which status byte CompareStatusByte compares: the offline cause (DLE EOT 2) or the roll
+// paper sensors (DLE EOT 4), numbered as the request that asks for them.
+enum StatusByteKind : int32_t {
+    kStatusByteOfflineCause = 2,
+    kStatusByteRollPaper = 4,
+};
+
 // Builds printer commands and decodes printer status replies.
 //
 // Conventions shared by every operation:
@@ -39,8 +46,8 @@ public:
     virtual bool ParsePaperSensorByte(uint8_t reply, tagPrinterStatus* record) = 0;
     virtual bool ParseDrawerByte(uint8_t reply, int32_t* drawerSignal) = 0;
     virtual int32_t CompareAutoStatus(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored) = 0;
-    virtual bool DrawerBitChanged(uint8_t first, uint8_t second, bool flag) = 0;
-    virtual bool TestDrawerBit(uint8_t status, bool flag) = 0;
+    virtual bool DrawerBitChanged(uint8_t previous, uint8_t current, bool ignoreChangeFromClear) = 0;
+    virtual bool TestDrawerBit(uint8_t status, bool expectSet) = 0;
     virtual void ResetCharacterFormat(PrinterBuffer& target) = 0;
     virtual void HorizontalTab(PrinterBuffer& target) = 0;
     virtual void LineFeed(PrinterBuffer& target) = 0;
@@ -49,7 +56,7 @@ public:
     virtual void CancelPageData(PrinterBuffer& target) = 0;
     virtual void TripleEscape(PrinterBuffer& target) = 0;
     virtual void RequestRealTimeStatus(PrinterBuffer& target, int32_t n) = 0;
-    virtual int32_t CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t kind) = 0;
+    virtual int32_t CompareStatusByte(uint8_t fresh, uint8_t& stored, int32_t statusByteKind) = 0;
     virtual void DrawerStatusCommand(std::span<uint8_t, 3> record) = 0;
     virtual void RequestStatus(PrinterBuffer& target, int32_t n) = 0;
     virtual bool RealTimeRequest(PrinterBuffer& target, int32_t n) = 0;
@@ -102,25 +109,25 @@ public:
     virtual void EnterUserSetupMode(PrinterBuffer& target) = 0;
     virtual void LeaveUserSetupMode(PrinterBuffer& target) = 0;
     virtual void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions,
-                                     bool flag116, bool flag118) = 0;
+                                     bool customValue116On, bool customValue118On) = 0;
     virtual bool WritePrintDensity(PrinterBuffer& target, int32_t density) = 0;
     virtual void ReadPrintDensity(PrinterBuffer& target) = 0;
     virtual bool WritePrintSpeed(PrinterBuffer& target, int32_t speed) = 0;
     virtual void ReadPrintSpeed(PrinterBuffer& target) = 0;
     virtual bool WriteHeadDivision(PrinterBuffer& target, int32_t n) = 0;
     virtual void ReadHeadDivision(PrinterBuffer& target) = 0;
-    virtual void WriteCustomValue116(PrinterBuffer& target, bool flag) = 0;
+    virtual void WriteCustomValue116(PrinterBuffer& target, bool customValue116On) = 0;
     virtual void ReadCustomValue116(PrinterBuffer& target) = 0;
-    virtual void WriteCustomValue118(PrinterBuffer& target, bool flag) = 0;
+    virtual void WriteCustomValue118(PrinterBuffer& target, bool customValue118On) = 0;
     virtual void ReadCustomValue118(PrinterBuffer& target) = 0;
-    virtual void ReadCustomValue(PrinterBuffer& target, int32_t a) = 0;
+    virtual void ReadCustomValue(PrinterBuffer& target, int32_t settingNumber) = 0;
     virtual bool WriteSerialBaudRate(PrinterBuffer& target, const char* text) = 0;
     virtual void ReadSerialBaudRate(PrinterBuffer& target) = 0;
-    virtual void WriteSerialParity(PrinterBuffer& target, int32_t a) = 0;
+    virtual void WriteSerialParity(PrinterBuffer& target, int32_t parity) = 0;
     virtual void ReadSerialParity(PrinterBuffer& target) = 0;
-    virtual void WriteSerialHandshake(PrinterBuffer& target, int32_t a) = 0;
+    virtual void WriteSerialHandshake(PrinterBuffer& target, int32_t handshake) = 0;
     virtual void ReadSerialHandshake(PrinterBuffer& target) = 0;
-    virtual void WriteSerialDataBits(PrinterBuffer& target, int32_t a) = 0;
+    virtual void WriteSerialDataBits(PrinterBuffer& target, int32_t dataBits) = 0;
     virtual void ReadSerialDataBits(PrinterBuffer& target) = 0;
     virtual void PrepareSend(PrinterBuffer& target, int32_t value) = 0;
     virtual bool SelectPrintSpeedMode(PrinterBuffer& target, int32_t n) = 0;
@@ -130,7 +137,7 @@ public:
     virtual uint8_t JustificationForBitmapAlignment(int32_t alignment) = 0;
     virtual void BeginBufferGraphics(PrinterBuffer& target, int32_t dataLength, int32_t width, int32_t height) = 0;
     virtual void PrintBufferGraphics(PrinterBuffer& target) = 0;
-    virtual void RequestNvGraphicsCapacity(PrinterBuffer& target, bool flag) = 0;
+    virtual void RequestNvGraphicsCapacity(PrinterBuffer& target, bool totalCapacity) = 0;
     virtual void PrintNvGraphicsByNumber(PrinterBuffer& target, int32_t number) = 0;
     virtual void PrintNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2, int32_t x, int32_t y) = 0;
     virtual void ListNvGraphicsKeys(PrinterBuffer& target) = 0;
@@ -160,7 +167,7 @@ public:
     virtual bool PrintDownloadedImage(PrinterBuffer& target, int32_t m) = 0;
     virtual void BeginMacro(PrinterBuffer& target) = 0;
     virtual void EndMacro(PrinterBuffer& target) = 0;
-    virtual void ExecuteMacro(PrinterBuffer& target, int32_t r, int32_t t, bool flag) = 0;
+    virtual void ExecuteMacro(PrinterBuffer& target, int32_t repeatCount, int32_t waitTenths, bool continuous) = 0;
     virtual void SetReversePrinting(PrinterBuffer& target, bool on) = 0;
     virtual uint8_t HriPositionForTextPosition(int32_t textPosition) = 0;
     virtual bool SetHriPosition(PrinterBuffer& target, int32_t n) = 0;
@@ -210,7 +217,7 @@ public:
     virtual void SelectExtendedMode(PrinterBuffer& target) = 0;
     virtual void SetAutoStatusAll(PrinterBuffer& target, bool on) = 0;
     // timeMs is replaced by 1000 when it is not one of the supported lengths.
-    virtual void SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t kind, int32_t offset,
+    virtual void SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t buzzerKind, int32_t offset,
                                     int32_t count) = 0;
     virtual void SoundBuzzer(PrinterBuffer& target, int32_t durationMs, int32_t delayMs, int32_t count) = 0;
     virtual bool DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments, int32_t count) = 0;

@@ -23,19 +23,19 @@ bool Overlaps(const uint8_t* first, size_t count, const uint8_t* block, size_t b
 }
 }
 
-PrinterBuffer::PrinterBuffer(int32_t capacity, int32_t growStep) : m_growStep(growStep) {
+PrinterBuffer::PrinterBuffer(int32_t capacity, int32_t growStep) : growStep_(growStep) {
     if (capacity > 0) Reallocate(capacity);
 }
 
 PrinterBuffer::~PrinterBuffer() { Release(); }
 
-PrinterBuffer::PrinterBuffer(const PrinterBuffer& other) : m_growStep(other.m_growStep) {
+PrinterBuffer::PrinterBuffer(const PrinterBuffer& other) : growStep_(other.growStep_) {
     // A copy that silently came out empty would lose output, so a failed copy throws like any
     // standard container does.
-    if (other.m_capacity > 0 && !Reallocate(other.m_capacity)) throw std::bad_alloc();
+    if (other.capacity_ > 0 && !Reallocate(other.capacity_)) throw std::bad_alloc();
     if (!other.IsEmpty()) {
-        std::memcpy(m_start, other.m_start, other.Size());
-        m_end = m_start + other.Size();
+        std::memcpy(start_, other.start_, other.Size());
+        end_ = start_ + other.Size();
     }
 }
 
@@ -48,41 +48,41 @@ PrinterBuffer& PrinterBuffer::operator=(const PrinterBuffer& other) {
 }
 
 PrinterBuffer::PrinterBuffer(PrinterBuffer&& other) noexcept
-    : m_allocation(std::exchange(other.m_allocation, nullptr)),
-      m_start(std::exchange(other.m_start, nullptr)),
-      m_end(std::exchange(other.m_end, nullptr)),
-      m_capacity(std::exchange(other.m_capacity, 0)),
-      m_growStep(other.m_growStep) {}
+    : allocation_(std::exchange(other.allocation_, nullptr)),
+      start_(std::exchange(other.start_, nullptr)),
+      end_(std::exchange(other.end_, nullptr)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      growStep_(other.growStep_) {}
 
 PrinterBuffer& PrinterBuffer::operator=(PrinterBuffer&& other) noexcept {
     if (this != &other) {
         Release();
-        m_allocation = std::exchange(other.m_allocation, nullptr);
-        m_start = std::exchange(other.m_start, nullptr);
-        m_end = std::exchange(other.m_end, nullptr);
-        m_capacity = std::exchange(other.m_capacity, 0);
-        m_growStep = other.m_growStep;
+        allocation_ = std::exchange(other.allocation_, nullptr);
+        start_ = std::exchange(other.start_, nullptr);
+        end_ = std::exchange(other.end_, nullptr);
+        capacity_ = std::exchange(other.capacity_, 0);
+        growStep_ = other.growStep_;
     }
     return *this;
 }
 
 void PrinterBuffer::Release() {
-    std::free(m_allocation);
-    m_allocation = m_start = m_end = nullptr;
-    m_capacity = 0;
+    std::free(allocation_);
+    allocation_ = start_ = end_ = nullptr;
+    capacity_ = 0;
 }
 
 // Grows the block to newCapacity, keeping the content and zero-filling the new part. On
 // failure the old block stays untouched.
 bool PrinterBuffer::Reallocate(int32_t newCapacity) {
     const size_t size = Size();
-    void* grown = std::realloc(m_allocation, static_cast<size_t>(newCapacity));
+    void* grown = std::realloc(allocation_, static_cast<size_t>(newCapacity));
     if (grown == nullptr) return false;
-    m_allocation = static_cast<uint8_t*>(grown);
-    std::memset(m_allocation + m_capacity, 0, static_cast<size_t>(newCapacity - m_capacity));
-    m_start = m_allocation;
-    m_end = m_start + size;
-    m_capacity = newCapacity;
+    allocation_ = static_cast<uint8_t*>(grown);
+    std::memset(allocation_ + capacity_, 0, static_cast<size_t>(newCapacity - capacity_));
+    start_ = allocation_;
+    end_ = start_ + size;
+    capacity_ = newCapacity;
     return true;
 }
 
@@ -96,29 +96,29 @@ bool PrinterBuffer::EnsureRoomFor(size_t extra, bool singleByte) {
     const int64_t size = static_cast<int64_t>(Size());
     const int64_t needed = size + static_cast<int64_t>(extra);
     const int64_t trigger = singleByte ? size + 1 : needed + 1;
-    if (trigger < m_capacity) return true;
-    const int64_t step = m_growStep > 0 ? m_growStep : 1;
+    if (trigger < capacity_) return true;
+    const int64_t step = growStep_ > 0 ? growStep_ : 1;
     const int64_t measured = singleByte ? size : needed;
-    const int64_t newCapacity = std::max(m_capacity + step * ((measured - m_capacity) / step + 1), needed + 1);
+    const int64_t newCapacity = std::max(capacity_ + step * ((measured - capacity_) / step + 1), needed + 1);
     if (newCapacity > kMaxCapacity) return false;
     return Reallocate(static_cast<int32_t>(newCapacity));
 }
 
 bool PrinterBuffer::Append(uint8_t byte) {
     if (!EnsureRoomFor(1, true)) return false;
-    *m_end++ = byte;
+    *end_++ = byte;
     return true;
 }
 
 bool PrinterBuffer::Append(const uint8_t* bytes, size_t count) {
     if (count == 0) return true;
     // The source may be our own content, which growing can move: remember it as an offset.
-    const bool ownContent = Overlaps(bytes, count, m_allocation, static_cast<size_t>(m_capacity));
-    const size_t ownOffset = ownContent ? static_cast<size_t>(bytes - m_allocation) : 0;
+    const bool ownContent = Overlaps(bytes, count, allocation_, static_cast<size_t>(capacity_));
+    const size_t ownOffset = ownContent ? static_cast<size_t>(bytes - allocation_) : 0;
     if (!EnsureRoomFor(count, false)) return false;
-    if (ownContent) bytes = m_allocation + ownOffset;
-    std::memmove(m_end, bytes, count);
-    m_end += count;
+    if (ownContent) bytes = allocation_ + ownOffset;
+    std::memmove(end_, bytes, count);
+    end_ += count;
     return true;
 }
 
@@ -127,22 +127,22 @@ bool PrinterBuffer::Insert(size_t position, const uint8_t* first, const uint8_t*
     const size_t count = static_cast<size_t>(last - first);
     if (count == 0) return true;
     // Inserting a piece of our own content would read moved bytes; take a copy first.
-    if (Overlaps(first, count, m_allocation, static_cast<size_t>(m_capacity))) {
-        PrinterBuffer copy(static_cast<int32_t>(std::min<size_t>(count + 1, kMaxCapacity)), m_growStep);
+    if (Overlaps(first, count, allocation_, static_cast<size_t>(capacity_))) {
+        PrinterBuffer copy(static_cast<int32_t>(std::min<size_t>(count + 1, kMaxCapacity)), growStep_);
         if (!copy.Append(first, count)) return false;
         return Insert(position, copy.Begin(), copy.End());
     }
     if (!EnsureRoomFor(count, false)) return false;
-    uint8_t* at = m_start + position;
+    uint8_t* at = start_ + position;
     std::memmove(at + count, at, Size() - position);
     std::memcpy(at, first, count);
-    m_end += count;
+    end_ += count;
     return true;
 }
 
 void PrinterBuffer::Clear() {
-    if (m_allocation != nullptr) std::memset(m_allocation, 0, static_cast<size_t>(m_capacity));
-    m_end = m_start;
+    if (allocation_ != nullptr) std::memset(allocation_, 0, static_cast<size_t>(capacity_));
+    end_ = start_;
 }
 
 }  // namespace QVO::Printer

@@ -45,31 +45,31 @@ public:
     // Zero-fills the whole block and empties the content; the capacity stays.
     void Clear();
 
-    uint8_t operator[](size_t index) const { return m_start[index]; }
-    size_t Size() const { return static_cast<size_t>(m_end - m_start); }
-    bool IsEmpty() const { return m_end == m_start; }
-    int32_t Capacity() const { return m_capacity; }
-    int32_t GrowStep() const { return m_growStep; }
+    uint8_t operator[](size_t index) const { return start_[index]; }
+    size_t Size() const { return static_cast<size_t>(end_ - start_); }
+    bool IsEmpty() const { return end_ == start_; }
+    int32_t Capacity() const { return capacity_; }
+    int32_t GrowStep() const { return growStep_; }
     // Start and end of the content; both null before the first allocation.
-    const uint8_t* Data() const { return m_start; }
-    const uint8_t* Begin() const { return m_start; }
-    const uint8_t* End() const { return m_end; }
-    const uint8_t* begin() const { return m_start; }
-    const uint8_t* end() const { return m_end; }
-    std::span<const uint8_t> Bytes() const { return {m_start, Size()}; }
+    const uint8_t* Data() const { return start_; }
+    const uint8_t* Begin() const { return start_; }
+    const uint8_t* End() const { return end_; }
+    const uint8_t* begin() const { return start_; }
+    const uint8_t* end() const { return end_; }
+    std::span<const uint8_t> Bytes() const { return {start_, Size()}; }
     // The whole block including the zero tail, for checking the invariant.
-    std::span<const uint8_t> Block() const { return {m_allocation, static_cast<size_t>(m_capacity)}; }
+    std::span<const uint8_t> Block() const { return {allocation_, static_cast<size_t>(capacity_)}; }
 
 private:
     bool EnsureRoomFor(size_t extra, bool singleByte);
     bool Reallocate(int32_t newCapacity);
     void Release();
 
-    uint8_t* m_allocation = nullptr;
-    uint8_t* m_start = nullptr;
-    uint8_t* m_end = nullptr;
-    int32_t m_capacity = 0;
-    int32_t m_growStep = kDefaultGrowStep;
+    uint8_t* allocation_ = nullptr;
+    uint8_t* start_ = nullptr;
+    uint8_t* end_ = nullptr;
+    int32_t capacity_ = 0;
+    int32_t growStep_ = kDefaultGrowStep;
 };
 
 }  // namespace QVO::Printer

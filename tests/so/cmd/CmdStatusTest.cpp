@@ -154,17 +154,17 @@ TEST(CmdStatusTest, StatusByteComparisonByKind) {
     CCmdHelperBase builder;
     ICmdHelper& helper = builder;
     uint8_t cover = 0x12;
-    EXPECT_EQ(helper.CompareStatusByte(0x12, cover, 2), 0);
-    EXPECT_EQ(helper.CompareStatusByte(0x16, cover, 2), PTR_SUE_REC_COVER_OPEN);
+    EXPECT_EQ(helper.CompareStatusByte(0x12, cover, kStatusByteOfflineCause), 0);
+    EXPECT_EQ(helper.CompareStatusByte(0x16, cover, kStatusByteOfflineCause), PTR_SUE_REC_COVER_OPEN);
     EXPECT_EQ(cover, 0x16);
-    EXPECT_EQ(helper.CompareStatusByte(0x12, cover, 2), PTR_SUE_REC_COVER_OK);
+    EXPECT_EQ(helper.CompareStatusByte(0x12, cover, kStatusByteOfflineCause), PTR_SUE_REC_COVER_OK);
 
     uint8_t paper = 0x12;
-    EXPECT_EQ(helper.CompareStatusByte(0x1E, paper, 4), PTR_SUE_REC_NEAREMPTY);
-    EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, 4), PTR_SUE_REC_EMPTY);
-    EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, 4), 0);
-    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, 4), PTR_SUE_REC_NEAREMPTY);  // paper end cleared first
-    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, 4), PTR_SUE_REC_PAPEROK);
+    EXPECT_EQ(helper.CompareStatusByte(0x1E, paper, kStatusByteRollPaper), PTR_SUE_REC_NEAREMPTY);
+    EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, kStatusByteRollPaper), PTR_SUE_REC_EMPTY);
+    EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, kStatusByteRollPaper), 0);
+    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, kStatusByteRollPaper), PTR_SUE_REC_NEAREMPTY);  // paper end cleared first
+    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, kStatusByteRollPaper), PTR_SUE_REC_PAPEROK);
     EXPECT_EQ(paper, 0x12);
     uint8_t other = 0;
     EXPECT_EQ(helper.CompareStatusByte(0xFF, other, 3), 0);

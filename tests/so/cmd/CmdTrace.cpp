@@ -40,43 +40,43 @@ namespace {
 
 class Tracer {
 public:
-    explicit Tracer(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
+    explicit Tracer(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
     std::string Run() {
-        while (m_pos < m_bytes.size()) Step();
-        return m_out;
+        while (pos_ < bytes_.size()) Step();
+        return out_;
     }
 
 private:
-    size_t Left() const { return m_bytes.size() - m_pos; }
-    uint8_t At(size_t offset) const { return m_bytes[m_pos + offset]; }
+    size_t Left() const { return bytes_.size() - pos_; }
+    uint8_t At(size_t offset) const { return bytes_[pos_ + offset]; }
 
     void Emit(const std::string& piece) {
-        if (!m_out.empty()) m_out += " | ";
-        m_out += piece;
+        if (!out_.empty()) out_ += " | ";
+        out_ += piece;
     }
 
     // A command of `prefix` bytes followed by `args` single-byte decimal arguments and
     // `data` bytes shown as hex.
     void Command(const std::string& name, size_t prefix, size_t args, size_t data = 0) {
         if (Left() < prefix + args + data) {
-            Emit(name + " <truncated " + Hex(m_bytes.subspan(m_pos)) + ">");
-            m_pos = m_bytes.size();
+            Emit(name + " <truncated " + Hex(bytes_.subspan(pos_)) + ">");
+            pos_ = bytes_.size();
             return;
         }
         std::string piece = name;
         for (size_t i = 0; i < args; ++i) piece += " " + std::to_string(At(prefix + i));
-        if (data != 0) piece += " {" + Hex(m_bytes.subspan(m_pos + prefix + args, data)) + "}";
+        if (data != 0) piece += " {" + Hex(bytes_.subspan(pos_ + prefix + args, data)) + "}";
         Emit(piece);
-        m_pos += prefix + args + data;
+        pos_ += prefix + args + data;
     }
 
     size_t Word(size_t offset) const { return At(offset) | (At(offset + 1) << 8); }
 
     void Text() {
         std::string text;
-        while (m_pos < m_bytes.size() && m_bytes[m_pos] >= 0x20 && m_bytes[m_pos] < 0x7F)
-            text += static_cast<char>(m_bytes[m_pos++]);
+        while (pos_ < bytes_.size() && bytes_[pos_] >= 0x20 && bytes_[pos_] < 0x7F)
+            text += static_cast<char>(bytes_[pos_++]);
         Emit("\"" + text + "\"");
     }
 
@@ -92,7 +92,7 @@ private:
             case 0x1D: return Left() >= 2 ? Gs() : Command("GS", 1, 0);
             case 0x1C: return Left() >= 2 ? Fs() : Command("FS", 1, 0);
             case 0x10: return Left() >= 2 ? Dle() : Command("DLE", 1, 0);
-            default: return Command(Hex(m_bytes.subspan(m_pos, 1)), 1, 0);
+            default: return Command(Hex(bytes_.subspan(pos_, 1)), 1, 0);
         }
     }
 
@@ -100,7 +100,7 @@ private:
         const uint8_t c = At(1);
         if (c == ' ') return std::string(family) + " SP";
         if (c > 0x20 && c < 0x7F) return std::string(family) + " " + static_cast<char>(c);
-        return std::string(family) + " " + Hex(m_bytes.subspan(m_pos + 1, 1));
+        return std::string(family) + " " + Hex(bytes_.subspan(pos_ + 1, 1));
     }
 
     // Framed blocks: the length field's bytes are shown as a count, the body as hex.
@@ -109,9 +109,9 @@ private:
         size_t length = 0;
         for (size_t i = 0; i < lengthBytes; ++i) length |= static_cast<size_t>(At(prefix + i)) << (8 * i);
         if (Left() < prefix + lengthBytes + length) return Command(name, prefix, 0, Left() - prefix);
-        Emit(name + " [" + std::to_string(length) + "] {" + Hex(m_bytes.subspan(m_pos + prefix + lengthBytes, length)) +
+        Emit(name + " [" + std::to_string(length) + "] {" + Hex(bytes_.subspan(pos_ + prefix + lengthBytes, length)) +
              "}");
-        m_pos += prefix + lengthBytes + length;
+        pos_ += prefix + lengthBytes + length;
     }
 
     void Esc() {
@@ -184,9 +184,9 @@ private:
         }
     }
 
-    std::span<const uint8_t> m_bytes;
-    size_t m_pos = 0;
-    std::string m_out;
+    std::span<const uint8_t> bytes_;
+    size_t pos_ = 0;
+    std::string out_;
 };
 
 }  // namespace
