@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build demo test asan-test tsan-test thread-safety fuzz fuzz-smoke bench clean
+.PHONY: all deps build demo test asan-test tsan-test thread-safety format-check fuzz fuzz-smoke bench clean
 
 all: build
 
@@ -38,10 +38,15 @@ thread-safety: deps
 	CC=clang CXX=clang++ cmake -S . -B build-tsa $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_THREAD_SAFETY=ON -DQUVO_BENCH=OFF
 	cmake --build build-tsa -j $(JOBS)
 
-# libFuzzer targets, built with clang. Run one with e.g.
+# Every C/C++ file as .clang-format lays it out (scripts/check-format.sh --fix rewrites them).
+format-check: deps
+	scripts/check-format.sh
+
+# libFuzzer targets, built with clang; the same build checks the lock annotations, so CI gets
+# the thread-safety analysis of every library without a second clang build. Run one with e.g.
 #   build-fuzz/fuzz/registry/reg_parser_fuzz -max_total_time=60 fuzz/corpus/reg_parser_fuzz
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_FUZZ=ON -DQUVO_TESTS=OFF -DQUVO_BENCH=OFF
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQUVO_FUZZ=ON -DQUVO_THREAD_SAFETY=ON -DQUVO_TESTS=OFF -DQUVO_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
 # Every fuzz target for a short while on its saved corpus (CI runs this).

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config   # toolchain
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests and benchmarks
-  clang libclang-rt-14-dev                              # fuzz targets
+  clang libclang-rt-14-dev clang-format                 # fuzz targets, lock analysis, style
   libzint-dev libstb-dev                                # barcode sizing, image decoding
   zbar-tools fonts-dejavu-core                          # virtual printer: reading back, glyphs
 )
