@@ -63,6 +63,8 @@ private:
 class QUVO_SCOPED_CAPABILITY RecursiveLock {
 public:
     explicit RecursiveLock(RecursiveMutex& mutex) QUVO_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
+    // Takes over a lock this thread already holds (after a successful try_lock).
+    RecursiveLock(RecursiveMutex& mutex, std::adopt_lock_t) QUVO_REQUIRES(mutex) : mutex_(mutex) {}
     ~RecursiveLock() QUVO_RELEASE() { mutex_.unlock(); }
     RecursiveLock(const RecursiveLock&) = delete;
     RecursiveLock& operator=(const RecursiveLock&) = delete;

@@ -1,0 +1,49 @@
+// CPrinterOutTask: the copy into a private heap and the locked write.
+#include "so/printer/CPrinterOutTask.h"
+
+#include <new>
+
+#include "so/printer/CPrinterEventObject.h"
+#include "so/printer/CPrinterPort.h"
+#include "so/printer/OutputHeaps.h"
+
+namespace QVO::Printer {
+
+namespace {
+// Built in place and only ever moved by construction: assigning a pmr vector would copy the
+// bytes into the target's heap instead of keeping the one chosen here.
+std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t> bytes) {
+    std::pmr::memory_resource* heap = heaps.For(bytes.size());
+    try {
+        return std::pmr::vector<uint8_t>(bytes.begin(), bytes.end(), heap);
+    } catch (const std::bad_alloc&) {
+        if (heap == heaps.Large()) throw;
+        return std::pmr::vector<uint8_t>(bytes.begin(), bytes.end(), heaps.Large());  // small heap full
+    }
+}
+}  // namespace
+
+std::shared_ptr<CPrinterOutTask> CPrinterOutTask::Create(int32_t outputId, std::shared_ptr<CPrinterPort> port,
+                                                         std::shared_ptr<CPrinterEventObject> events,
+                                                         OutputHeaps& heaps, std::span<const uint8_t> bytes) {
+    return std::make_shared<CPrinterOutTask>(outputId, std::move(port), std::move(events), CopyToHeap(heaps, bytes));
+}
+
+CPrinterOutTask::CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port,
+                                 std::shared_ptr<CPrinterEventObject> events, std::pmr::vector<uint8_t> data)
+    : outputId_(outputId), port_(std::move(port)), events_(std::move(events)), data_(std::move(data)) {}
+
+// 1: written (or nothing to write); 0: not written, the bytes are still here for a retry.
+int32_t CPrinterOutTask::Execute() {
+    if (data_.empty() || cancelled_.load() != 0) return 1;
+    if (!port_->TimedLock(kOutputLockTimeoutMs)) return 0;
+    PortLockHolder held(*port_, std::adopt_lock);
+    running_.store(1);
+    const int32_t written = port_->WriteLocked(data_.data(), 0, static_cast<int32_t>(data_.size()));
+    running_.store(0);
+    if (written == 0) return 0;
+    if (outputId_ != kNoOutputId && events_) events_->OutputComplete(outputId_);
+    return 1;
+}
+
+}  // namespace QVO::Printer

@@ -1,0 +1,58 @@
+// One queued asynchronous output: a private copy of the bytes and the ID it was given.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <memory_resource>
+#include <span>
+#include <vector>
+
+#include "so/base/TaskInterfaces.h"
+
+namespace QVO::Printer {
+
+class CPrinterPort;
+class CPrinterEventObject;
+class OutputHeaps;
+
+inline constexpr int32_t kNoOutputId = -1;
+// Longest wait for the port lock before an output counts as not written.
+inline constexpr int32_t kOutputLockTimeoutMs = 10000;
+
+// Written by the output worker; Cancel and the queries may come from any thread.
+// Execute writes the bytes and reports 1 only when all of them went out; a task that was not
+// written stays where it is, and its owner decides what happens to it (see
+// CPrinterTaskThreadContext). The completion event is raised by Execute, right after the
+// write succeeded, so completions follow the order of the queue.
+class CPrinterOutTask : public BASE::ITaskBase {
+public:
+    // Copies `bytes` from the heaps: small outputs from the small heap (the large one when the
+    // small is full), large outputs from the large heap.
+    static std::shared_ptr<CPrinterOutTask> Create(int32_t outputId, std::shared_ptr<CPrinterPort> port,
+                                                   std::shared_ptr<CPrinterEventObject> events, OutputHeaps& heaps,
+                                                   std::span<const uint8_t> bytes);
+
+    CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port, std::shared_ptr<CPrinterEventObject> events,
+                    std::pmr::vector<uint8_t> data);
+    virtual ~CPrinterOutTask() = default;
+
+    int32_t Execute() override;
+    void Cancel() override { cancelled_.store(1); }
+    int32_t GetID() override { return outputId_; }
+    int32_t IsRunning() override { return running_.load(); }
+    int32_t IsCancelled() override { return cancelled_.load(); }
+
+    std::size_t Size() const { return data_.size(); }
+    const std::pmr::memory_resource* Heap() const { return data_.get_allocator().resource(); }
+
+private:
+    const int32_t outputId_;
+    const std::shared_ptr<CPrinterPort> port_;
+    const std::shared_ptr<CPrinterEventObject> events_;
+    const std::pmr::vector<uint8_t> data_;
+    std::atomic<int32_t> running_{0};
+    std::atomic<int32_t> cancelled_{0};
+};
+
+}  // namespace QVO::Printer

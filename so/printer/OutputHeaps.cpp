@@ -1,0 +1,36 @@
+// The output heaps: a bounded pool with a byte count, and the choice between the two heaps.
+#include "so/printer/OutputHeaps.h"
+
+#include <new>
+
+namespace QVO::Printer {
+
+BoundedPool::BoundedPool(std::size_t maximum)
+    : maximum_(maximum), pool_(std::pmr::pool_options{0, kSmallHeapInitial}) {}
+
+std::size_t BoundedPool::InUse() const {
+    Platform::MutexLock lock(mutex_);
+    return inUse_;
+}
+
+void* BoundedPool::do_allocate(std::size_t bytes, std::size_t alignment) {
+    Platform::MutexLock lock(mutex_);
+    if (bytes > maximum_ - inUse_) throw std::bad_alloc();
+    void* p = pool_.allocate(bytes, alignment);
+    inUse_ += bytes;
+    return p;
+}
+
+void BoundedPool::do_deallocate(void* p, std::size_t bytes, std::size_t alignment) {
+    Platform::MutexLock lock(mutex_);
+    pool_.deallocate(p, bytes, alignment);
+    inUse_ -= bytes;
+}
+
+OutputHeaps::OutputHeaps() : small_(kSmallHeapMaximum) {}
+
+std::pmr::memory_resource* OutputHeaps::For(std::size_t bytes) {
+    return bytes > kSmallOutputLimit ? Large() : Small();
+}
+
+}  // namespace QVO::Printer

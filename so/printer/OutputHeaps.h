@@ -1,0 +1,49 @@
+// The two private heaps that output copies come from: a bounded one for the many small
+// outputs, so that they do not fragment the process heap, and a growable one for the rest.
+#pragma once
+
+#include <cstddef>
+#include <memory_resource>
+
+#include "platform/sync/Mutex.h"
+
+namespace QVO::Printer {
+
+inline constexpr std::size_t kSmallOutputLimit = 65535;         // larger outputs use the large heap
+inline constexpr std::size_t kSmallHeapInitial = 64 * 1024;
+inline constexpr std::size_t kSmallHeapMaximum = 512 * 1024;
+
+// A pool that refuses (std::bad_alloc) once `maximum` bytes are handed out and not yet given
+// back. Thread-safe: outputs are allocated on application threads and freed on the worker.
+class BoundedPool : public std::pmr::memory_resource {
+public:
+    explicit BoundedPool(std::size_t maximum);
+    std::size_t InUse() const;
+
+private:
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+    void do_deallocate(void* p, std::size_t bytes, std::size_t alignment) override;
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+
+    const std::size_t maximum_;
+    mutable Platform::Mutex mutex_;
+    std::size_t inUse_ QUVO_GUARDED_BY(mutex_) = 0;
+    std::pmr::unsynchronized_pool_resource pool_ QUVO_GUARDED_BY(mutex_);
+};
+
+// The heaps of one output worker. Outputs up to kSmallOutputLimit bytes come from the small
+// heap and fall back to the large one when it is full; larger outputs come from the large one.
+class OutputHeaps {
+public:
+    OutputHeaps();
+    std::pmr::memory_resource* For(std::size_t bytes);
+    std::pmr::memory_resource* Small() { return &small_; }
+    std::pmr::memory_resource* Large() { return &large_; }
+    std::size_t SmallInUse() const { return small_.InUse(); }
+
+private:
+    BoundedPool small_;
+    std::pmr::synchronized_pool_resource large_;
+};
+
+}  // namespace QVO::Printer
