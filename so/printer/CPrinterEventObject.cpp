@@ -3,8 +3,8 @@
 
 namespace QVO::Printer {
 
-void CPrinterEventObject::ErrorNotice(const std::wstring& text) {
-    if (sink_ != nullptr && IsEnabled()) sink_->ErrorNotice(text.c_str());
+void CPrinterEventObject::ErrorNotice(const std::wstring& text, int32_t resultCode, int32_t resultCodeExtended) {
+    if (sink_ != nullptr && IsEnabled()) sink_->ErrorNotice(text.c_str(), resultCode, resultCodeExtended);
 }
 
 void CPrinterEventObject::OutputComplete(int32_t outputId) {

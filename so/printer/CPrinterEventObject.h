@@ -24,7 +24,7 @@ public:
     void Enable(bool enabled) { enabled_.store(enabled); }
     bool IsEnabled() const { return enabled_.load(); }
 
-    void ErrorNotice(const std::wstring& text);
+    void ErrorNotice(const std::wstring& text, int32_t resultCode, int32_t resultCodeExtended);
     void OutputComplete(int32_t outputId);
     void StatusUpdate(int32_t status);
     int32_t PollStatus();

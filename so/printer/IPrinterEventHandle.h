@@ -12,7 +12,9 @@ namespace QVO::Printer {
 // status poll run on the output worker. Slots in this fixed order.
 class IPrinterEventHandle {
 public:
-    virtual void ErrorNotice(const wchar_t* text) = 0;
+    // An output could not be written (or another device failure): the result the application
+    // should see with it, and the failure in words.
+    virtual void ErrorNotice(const wchar_t* text, int32_t resultCode, int32_t resultCodeExtended) = 0;
     virtual void OutputComplete(int32_t outputId) = 0;
     virtual void StatusUpdate(int32_t status) = 0;
     virtual int32_t PrinterState() = 0;

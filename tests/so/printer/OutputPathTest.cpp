@@ -28,7 +28,7 @@ using QVO::Test::WaitUntil;
 // What the COM object would have received.
 class RecordingSink : public IPrinterEventHandle {
 public:
-    void ErrorNotice(const wchar_t* text) override {
+    void ErrorNotice(const wchar_t* text, int32_t, int32_t) override {
         std::lock_guard<std::mutex> lock(mutex_);
         errors_.emplace_back(text);
     }

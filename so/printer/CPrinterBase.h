@@ -1,0 +1,253 @@
+// The printer engine: one printer's state machine, output path, status monitoring and
+// properties. Split across files by concern (CPrinterBase_*.cpp); model classes derive from it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/sync/Mutex.h"
+#include "so/cmd/ICmdHelper.h"
+#include "so/cmd/PrinterBuffer.h"
+#include "so/cmd/PrinterStatus.h"
+#include "so/base/TaskThreadControl.h"
+#include "so/io/IPort.h"
+#include "so/io/PortEnvironment.h"
+#include "so/printer/DeviceParameters.h"
+#include "so/printer/IPrinterEventHandle.h"
+
+namespace QVO::Printer {
+
+class CPrinterPort;
+class CPrinterEventObject;
+class CPrinterTaskThreadContext;
+
+// Result codes the engine sets beyond the standard ones (travel as ResultCodeExtended).
+inline constexpr int32_t kExtCoverOpen = 201;
+inline constexpr int32_t kExtReceiptEmpty = 203;
+inline constexpr int32_t kExtUnsupported = 300;
+inline constexpr int32_t kExtStationNotReceipt = 301;
+inline constexpr int32_t kExtOpenException = 306;
+// The largest code that is a result code rather than an extended one.
+inline constexpr int32_t kLargestResultCode = 200;
+
+// Status-update values the engine reports for the drawer (its own numbering; the COM layer
+// maps them for drawer clients).
+inline constexpr int32_t kDrawerReportedClosed = 1;
+inline constexpr int32_t kDrawerReportedOpen = 2;
+
+// Which kinds of client are enabled on the engine (mode bits).
+inline constexpr int32_t kPrinterMode = 0x01;
+inline constexpr int32_t kCashDrawerMode = 0x02;
+
+// The engine's OPOS state. Plain fields, as every engine operation runs on the calling
+// thread of the COM object that owns the engine (the class is apartment-threaded); the output
+// worker reaches only the port holder, the event object and the fields marked "worker" below,
+// which are atomic or written before the worker starts.
+//
+// Ownership: the COM object owns the engine from open to close. The engine owns its port
+// holder (shared with the output tasks), its event object (shared with the worker) and its
+// output context; the model class owns its command builder, the engine holds a pointer.
+// Calling order: SetPortSettings, OpenServiceW, ClaimDevice, DeviceEnable(1), work,
+// DeviceEnable(0), ReleaseDevice, CloseService; the last two also walk back by themselves.
+class CPrinterBase {
+public:
+    explicit CPrinterBase(std::wstring modelName);
+    virtual ~CPrinterBase();
+    CPrinterBase(const CPrinterBase&) = delete;
+    CPrinterBase& operator=(const CPrinterBase&) = delete;
+
+    // --- model hooks, in their fixed order ---
+    virtual void SetProperty_Open();
+    virtual void InitCmdHelper() = 0;
+    virtual int32_t IsSupportBidi() = 0;
+
+    // --- lifecycle (CPrinterBase_Lifecycle.cpp) ---
+    // Builds the port for `settings` and a new port holder. pRC 0, or the failure.
+    int32_t SetPortSettings(IO::IPortSettings& settings, int32_t* pRC);
+    int32_t OpenServiceW(const wchar_t* deviceName, IPrinterEventHandle* events, int32_t* pRC);
+    int32_t CloseService(int32_t* pRC);
+    int32_t ClaimDevice(int32_t timeoutMs, int32_t* pRC);
+    // 1 when the state changed.
+    int32_t DeviceEnable(int32_t enable);
+    int32_t ReleaseDevice(int32_t* pRC);
+    int32_t DirectIO(int32_t command, int32_t* pData, std::wstring* pString, int32_t* pRC);
+    // Records an engine result: up to 200 it is ResultCode with extended 0, above it
+    // ResultCode is OPOS_E_EXTENDED with the value as extended code. Returns ResultCode.
+    int32_t SetRC(int32_t rc);
+
+    // --- output (CPrinterBase_Output.cpp) ---
+    int32_t ClearOutput(int32_t* pRC);
+    // Lets the output worker write a held output again (the application answered retry).
+    void Retry();
+    int32_t IsIdle();
+    int32_t IsBusy();
+    int32_t IsDirectSend();
+
+    // --- status (CPrinterBase_Status.cpp) ---
+    // Polls and reports: -1 when the printer cannot answer at all, else 0.
+    int32_t GetPrinterState(bool force);
+    int32_t GetDrawerOpenState(int32_t unused, int32_t* valid);
+    void RaiseStateUpdateEvent(int32_t status);
+
+    // --- state read by the COM layer and the properties ---
+    bool IsOpened() const { return opened_; }
+    bool IsClaimed() const { return claimed_; }
+    bool IsDeviceEnabled() const { return deviceEnabled_; }
+    int32_t ResultCode() const { return resultCode_; }
+    int32_t ResultCodeExtended() const { return resultCodeExtended_; }
+    int32_t ErrorCode() const;
+    std::wstring ErrorInformation() const;
+    bool IsInErrorState() const { return coverOpen_.load() != 0 || recEmpty_.load() != 0; }
+    bool CoverOpen() const { return coverOpen_.load() != 0; }
+    bool RecEmpty() const { return recEmpty_.load() != 0; }
+    bool RecNearEnd() const { return recNearEnd_.load() != 0; }
+    bool IsBidirectional() const { return bidirectional_; }
+    bool IsAsbInUse() const { return asbInUse_; }
+    const std::wstring& DeviceName() const { return deviceName_; }
+    const std::wstring& FirmwareText() const { return firmwareText_; }
+    const std::wstring& MakerText() const { return makerText_; }
+    const std::wstring& ModelName() const { return modelName_; }
+    const DeviceParameters& Parameters() const { return parameters_; }
+    int32_t AsyncMode() const { return asyncMode_; }
+    void SetAsyncMode(int32_t on) { asyncMode_ = on != 0 ? 1 : 0; }
+    int32_t CharacterSet() const { return characterSet_; }
+    // The registry's code page, stored by the COM layer before open.
+    void SetConfiguredCodePage(int32_t codePage) { configuredCodePage_ = codePage; }
+    // Where the ports look for devices and locks (tests point it at temporary folders).
+    void SetPortEnvironment(IO::PortEnvironment environment) { portEnvironment_ = std::move(environment); }
+    // The output worker's pauses (tests shorten them); takes effect at the next open.
+    void SetOutputTiming(BASE::TaskThreadTiming timing) { outputTiming_ = timing; }
+    ICmdHelper* CmdHelper() const { return cmd_; }
+
+protected:
+    // --- output ---
+    // Hands a finished command stream to the printer: queued in asynchronous mode, written
+    // at once otherwise. An OPOS result code.
+    int32_t Send(PrinterBuffer& buffer, int32_t urgent);
+    // Writes at once on the calling thread, with the status poll held off meanwhile.
+    int32_t DirectSend(PrinterBuffer& buffer, int32_t expectReply, uint8_t expectedLength);
+    // Moves pending setting commands in front of the output (none are pending yet).
+    void set_printerSettings(PrinterBuffer& buffer);
+
+    // --- timed reads of the printer's answers (CPrinterBase_Replies.cpp) ---
+    int32_t ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count, int32_t timeoutMs,
+                     uint8_t startMarker, uint8_t endMarker);
+    int32_t SendAndReadData(PrinterBuffer& buffer, uint8_t* reply, int32_t offset, int32_t length, int32_t* count);
+
+    // --- claim steps ---
+    int32_t ExecuteClaimDevice();
+    int32_t RefreshPrinterInfo();
+
+    // --- initialisers ---
+    void InitProperty();
+    void SetFont(int32_t fontIndex);
+
+    // For the model classes.
+    void SetCmdHelper(ICmdHelper* helper) { cmd_ = helper; }
+    DeviceParameters& MutableParameters() { return parameters_; }
+    void SetDeviceName(std::wstring name) { deviceName_ = std::move(name); }
+    void SetDeviceDescription(std::wstring text) { deviceDescription_ = std::move(text); }
+    void SetFirmwareText(std::wstring text) { firmwareText_ = std::move(text); }
+    void SetMakerText(std::wstring text) { makerText_ = std::move(text); }
+    void SetCharacterSet(int32_t codePage) { characterSet_ = codePage; }
+    void SetBidirectional(bool on) { bidirectional_ = on; }
+    // The maker's own model: its output is framed and always written at once.
+    void SetFramedModel(bool framed) { framedModel_ = framed; }
+    int32_t ConfiguredCodePage() const { return configuredCodePage_; }
+    bool IsUsbPrinterClassPort() const { return portIsUsbPrinterClass_; }
+    bool IsParallelPort() const { return isLpt_; }
+
+private:
+    friend class CPrinterBaseTestAccess;
+
+    // Lifecycle steps shared by disable, release and close.
+    void StopOutput();
+    bool ProbeStatusAnswer();
+    int32_t ReadPrinterInfoText(int32_t request, bool selectFirst, std::string& text);
+    void ReadStatusAtEnable();
+    // One status query and report; true when the printer answered.
+    bool PollPrinterState(bool force);
+    int32_t SendControl(PrinterBuffer& buffer);
+    // The output worker could not write output `outputId`: record why and tell the application.
+    void OnOutputFailed(int32_t outputId);
+    void ClearCollectingBuffers();
+
+    // Status readers (CPrinterBase_Status.cpp).
+    bool GetPrinterStateByASB(tagPrinterStatus& status);
+    bool GetPrinterStateByRealTime(tagPrinterStatus& status, bool onlyFirst);
+    bool GetPrinterStateBySendCmd(tagPrinterStatus& status, bool drawerOnly);
+    bool QueryOnce(tagPrinterStatus& status);
+    void ReportForced(const tagPrinterStatus& status);
+    void StoreStatusFlags(const tagPrinterStatus& status);
+    bool RequestAndReadByte(PrinterBuffer& request, uint8_t& answer);
+    void ReportChanges(const tagPrinterStatus& status);
+
+    // --- identity ---
+    const std::wstring modelName_;
+    std::wstring deviceName_;
+    std::wstring deviceDescription_;
+    std::wstring firmwareText_;
+    std::wstring makerText_;
+    DeviceParameters parameters_;
+    ICmdHelper* cmd_ = nullptr;
+
+    // --- port and output ---
+    IO::PortEnvironment portEnvironment_;
+    std::wstring portType_;
+    std::shared_ptr<CPrinterPort> port_;
+    std::shared_ptr<CPrinterEventObject> events_;
+    std::shared_ptr<CPrinterTaskThreadContext> output_;
+    BASE::TaskThreadTiming outputTiming_;
+    bool isUsb_ = false, isCom_ = false, isLpt_ = false, isTcp_ = false;
+    bool portIsUsbPrinterClass_ = false;
+
+    // --- lifecycle state ---
+    bool opened_ = false;
+    bool claimed_ = false;
+    bool deviceEnabled_ = false;
+    bool bidirectional_ = true;
+    bool asbInUse_ = false;
+    bool framedModel_ = false;
+    int32_t claimTimeoutMs_ = 0;
+    int32_t resultCode_ = 0;
+    int32_t resultCodeExtended_ = 0;
+    // Written by the output worker when an output fails, read by the application's thread.
+    mutable Platform::Mutex errorMutex_;
+    int32_t lastErrorCode_ QUVO_GUARDED_BY(errorMutex_) = 0;
+    std::wstring errorInformation_ QUVO_GUARDED_BY(errorMutex_);
+    void SetError(int32_t code, std::wstring text);
+
+    // --- properties set at open ---
+    int32_t asyncMode_ = 0;
+    int32_t characterSet_ = 437;
+    int32_t configuredCodePage_ = 437;
+    // Status flags: written by the status poll on the worker, read by the application.
+    std::atomic<int32_t> coverOpen_{0};
+    std::atomic<int32_t> recEmpty_{1};
+    std::atomic<int32_t> recNearEnd_{1};
+    int32_t recLineChars_ = 48;
+    int32_t recLineHeight_ = 24;
+    int32_t recLineSpacing_ = 36;
+    int32_t recLinesToPaperCut_ = 5;
+    int32_t recLineWidth_ = 576;
+    int32_t recSidewaysMaxChars_ = 138;
+    int32_t recSidewaysMaxLines_ = 17;
+    int32_t currentFont_ = 0;
+    int32_t mapMode_ = 1;
+    int32_t binaryConversion_ = 0;
+
+    // --- status cache ---
+    tagPrinterStatus cached_{};
+    int32_t openVoltage_ = 1;
+    int32_t modeBits_ = 0;
+
+    // Scratch buffers: the control buffer for the engine's own commands and the reply area.
+    PrinterBuffer control_;
+    std::array<uint8_t, 255> reply_{};
+    std::array<uint8_t, 256> statusReply_{};
+};
+
+}  // namespace QVO::Printer
