@@ -1,6 +1,7 @@
 // The engine on a virtual network printer: what claim and enable send, the result codes of
 // each step, status changes reaching the event sink, and asynchronous output.
 #include <algorithm>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,90 @@ TEST_F(EngineOnVirtualPrinter, CoverAndPaperChangesReachTheSinkByPolling) {
         return std::find(s.begin(), s.end(), PTR_SUE_COVER_OK) != s.end();
     }));
     EXPECT_FALSE(engine_->CoverOpen());
+}
+
+}  // namespace
+}  // namespace QVO::Printer::Test
+
+namespace QVO::Printer::Test {
+namespace {
+
+using namespace QVO::Opos;
+using QVO::Test::WaitUntil;
+
+size_t CountOf(const std::vector<std::string>& trace, const std::string& entry) {
+    return static_cast<size_t>(std::count(trace.begin(), trace.end(), entry));
+}
+
+// The printer goes away with output queued: an error notice says why, nothing behind the
+// failed output is written or reported complete, a synchronous print is refused as busy, and
+// once the printer is back a retry prints the held outputs exactly once, in order.
+// (A write the kernel accepted just before the link died may still be reported complete;
+// outputs up to that one are the prefix `reported` below.)
+TEST_F(EngineOnVirtualPrinter, OutputToAPrinterThatIsGoneIsHeldUntilRetry) {
+    OpenClaimEnable();
+    engine_->SetAsyncMode(1);
+    const uint16_t port = server_->Port();
+    server_.reset();  // connection and listener gone: the printer is off
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(engine_->SendBytes("held " + std::to_string(i) + "\n"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !events_.Errors().empty(); }, std::chrono::seconds(30)));
+    const size_t reported = events_.Completed().size();
+    ASSERT_LT(reported, 3u);
+    EXPECT_EQ(events_.Errors().front().resultCode, OPOS_E_NOHARDWARE);
+    EXPECT_FALSE(events_.Errors().front().text.empty());
+    EXPECT_EQ(engine_->IsIdle(), 0);
+    engine_->SetAsyncMode(0);
+    EXPECT_EQ(engine_->SendBytes("sync\n"), OPOS_E_BUSY);
+
+    server_ = std::make_unique<Sim::TcpServer>(printer_, port);
+    std::string error;
+    ASSERT_TRUE(server_->Start(&error)) << error;
+    engine_->Retry();
+    ASSERT_TRUE(WaitUntil([&] { return events_.Completed().size() == 3; }, std::chrono::seconds(30)));
+    EXPECT_EQ(events_.Completed(), (std::vector<int32_t>{1, 2, 3}));
+    ASSERT_TRUE(PrinterShows("text \"held 2\""));
+    const auto trace = printer_.Trace();
+    for (size_t i = reported; i < 3; ++i)
+        EXPECT_EQ(CountOf(trace, "text \"held " + std::to_string(i) + "\""), 1u) << "output " << i + 1;
+    EXPECT_EQ(CountOf(trace, "text \"sync\""), 0u);
+}
+
+TEST_F(EngineOnVirtualPrinter, ClearOutputDropsHeldOutputWithoutCompletions) {
+    OpenClaimEnable();
+    engine_->SetAsyncMode(1);
+    server_.reset();
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(engine_->SendBytes("never\n"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !events_.Errors().empty(); }, std::chrono::seconds(30)));
+    const size_t reported = events_.Completed().size();
+    engine_->ClearOutput(nullptr);
+    EXPECT_EQ(engine_->IsIdle(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(events_.Completed().size(), reported);
+}
+
+// A printer that never answers a status request (muted) cannot say it has paper; it must not
+// be taken as empty for good.
+TEST_F(EngineOnVirtualPrinter, PrinterWithoutStatusIsNotLeftReceiptEmpty) {
+    Open(L"QP-L70A");  // a model without automatic status back
+    int32_t rc = 0;
+    engine_->ClaimDevice(0, &rc);
+    ASSERT_EQ(rc, 0);
+    printer_.SetMute(true);
+    EXPECT_TRUE(engine_->RecEmpty());
+    ASSERT_EQ(engine_->DeviceEnable(1), 1);
+    EXPECT_FALSE(engine_->RecEmpty());
+    EXPECT_FALSE(engine_->RecNearEnd());
+    EXPECT_FALSE(engine_->IsInErrorState());
+}
+
+TEST_F(EngineOnVirtualPrinter, ManyAsynchronousOutputsCompleteInOrderWithUniqueIds) {
+    OpenClaimEnable();
+    engine_->SetAsyncMode(1);
+    constexpr int kOutputs = 2000;
+    for (int i = 0; i < kOutputs; ++i) ASSERT_EQ(engine_->SendBytes("x"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return events_.Completed().size() == kOutputs; }, std::chrono::seconds(60)));
+    const auto completed = events_.Completed();
+    for (int i = 0; i < kOutputs; ++i) ASSERT_EQ(completed[static_cast<size_t>(i)], i + 1);
 }
 
 }  // namespace

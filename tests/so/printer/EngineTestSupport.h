@@ -101,7 +101,7 @@ protected:
     }
     void TearDown() override {
         engine_.reset();
-        server_->Stop();
+        server_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
