@@ -31,7 +31,10 @@ const char kGroupHelp[] =
 const char kImportHelp[] =
     "Usage: quvo registry import FILE\n"
     "Writes every key and value of the .reg FILE into the store; [-KEY] lines delete a key\n"
-    "and \"name\"=- lines a value. Nothing is written when FILE cannot be parsed.\n";
+    "and \"name\"=- lines a value. FILE must be a regular file of at most 64 MB; keys keep\n"
+    "the Windows limits (names of up to 255 characters, 512 levels, 32767 characters in all).\n"
+    "The import reaches every hive it touches or none: nothing is written when FILE cannot\n"
+    "be parsed or one of the hive files cannot be written.\n";
 
 const char kExportHelp[] =
     "Usage: quvo registry export KEY FILE [--utf16]\n"

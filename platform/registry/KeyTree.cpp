@@ -7,9 +7,6 @@ namespace QVO::Platform::Registry {
 
 namespace {
 
-// Windows refuses key names longer than this; keeping the limit keeps our hives importable.
-constexpr size_t kMaxKeyNameLength = 255;
-
 bool HasLineBreakOrNul(std::wstring_view s) {
     return s.find_first_of(std::wstring_view(L"\0\r\n", 3)) != std::wstring_view::npos;
 }
@@ -21,6 +18,18 @@ bool AllScalar(std::wstring_view s) {
 }
 
 Status Invalid(std::string message) { return {Error::InvalidArgument, std::move(message)}; }
+
+Status TooDeep() { return Invalid("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels"); }
+
+Status TooLong() { return Invalid("key path longer than " + std::to_string(kMaxKeyPathLength) + " characters"); }
+
+std::unique_ptr<KeyNode> CloneTree(const KeyNode& node) {
+    auto copy = std::make_unique<KeyNode>();
+    copy->name = node.name;
+    copy->values = node.values;
+    for (const auto& [folded, child] : node.subkeys) copy->subkeys.emplace(folded, CloneTree(*child));
+    return copy;
+}
 
 }  // namespace
 
@@ -65,18 +74,30 @@ Status SplitKeyPath(std::wstring_view path, KeyPath& out) {
     out.clear();
     if (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
     if (path.empty()) return {};
+    if (path.size() > kMaxKeyPathLength) return TooLong();
     size_t start = 0;
     while (true) {
         const size_t end = path.find(L'\\', start);
         const std::wstring_view part = path.substr(start, end == std::wstring_view::npos ? path.npos : end - start);
         if (part.empty()) return Invalid("empty key name in path");
-        if (part.size() > kMaxKeyNameLength) return Invalid("key name longer than 255 characters");
+        if (part.size() > kMaxKeyNameLength)
+            return Invalid("key name longer than " + std::to_string(kMaxKeyNameLength) + " characters");
         if (HasLineBreakOrNul(part) || !AllScalar(part))
             return Invalid("key name holds NUL, a line break or an invalid character");
+        if (out.size() == kMaxKeyDepth) return TooDeep();
         out.emplace_back(part);
         if (end == std::wstring_view::npos) return {};
         start = end + 1;
     }
+}
+
+Status CheckKeyPathLimits(const KeyPath& prefix, const KeyPath& path) {
+    if (prefix.size() + path.size() > kMaxKeyDepth) return TooDeep();
+    size_t length = 0;
+    for (const KeyPath* part : {&prefix, &path})
+        for (const auto& name : *part) length += name.size() + 1;  // each name and its backslash
+    if (length > 0 && length - 1 > kMaxKeyPathLength) return TooLong();
+    return {};
 }
 
 Status CheckValueName(std::wstring_view name) {
@@ -135,14 +156,6 @@ bool DeleteKey(KeyNode& root, const KeyPath& path) {
     if (path.empty()) return false;
     KeyNode* parent = FindKey(root, KeyPath(path.begin(), path.end() - 1));
     return parent && parent->subkeys.erase(Text::FoldCase(path.back())) > 0;
-}
-
-std::unique_ptr<KeyNode> CloneTree(const KeyNode& node) {
-    auto copy = std::make_unique<KeyNode>();
-    copy->name = node.name;
-    copy->values = node.values;
-    for (const auto& [folded, child] : node.subkeys) copy->subkeys.emplace(folded, CloneTree(*child));
-    return copy;
 }
 
 void MergeTree(KeyNode& into, const KeyNode& from) {

@@ -6,6 +6,7 @@
 
 #include "platform/registry/Registry.h"
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,9 +35,20 @@ struct KeyNode {
 
 using KeyPath = std::vector<std::wstring>;
 
+// The limits Windows sets on keys, kept so that every hive stays importable there, and so
+// that no file or caller can build paths whose cost grows without bound (the walks over a
+// tree recurse once per level). Lengths count characters; a path is taken below its hive's
+// root, with its backslashes.
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxKeyDepth = 512;
+constexpr size_t kMaxKeyPathLength = 32767;
+
 // Splits "A\\B\\C" into its parts; "" is the root. One trailing backslash is tolerated,
-// empty parts and parts longer than 255 characters or holding NUL, CR or LF are not.
+// empty parts and parts longer than 255 characters or holding NUL, CR or LF are not, nor a
+// path beyond the limits above.
 Status SplitKeyPath(std::wstring_view path, KeyPath& out);
+// The limits above for `path` placed below `prefix` (HKCR keys live below Software\Classes).
+Status CheckKeyPathLimits(const KeyPath& prefix, const KeyPath& path);
 // Value names: anything but NUL, CR and LF, made of Unicode scalar values.
 Status CheckValueName(std::wstring_view name);
 // Refuses what no hive file could hold (characters beyond UTF-16, NUL inside a REG_MULTI_SZ
@@ -51,7 +63,6 @@ bool CreateKey(KeyNode& root, const KeyPath& path, KeyNode** out = nullptr);
 // cannot be removed.
 bool DeleteKey(KeyNode& root, const KeyPath& path);
 
-std::unique_ptr<KeyNode> CloneTree(const KeyNode& node);
 // Adds to `into` every key and value of `from` that `into` does not have (`into` wins).
 void MergeTree(KeyNode& into, const KeyNode& from);
 

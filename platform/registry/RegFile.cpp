@@ -1,21 +1,14 @@
-// Parsing and writing .reg text, the form in which hive files are kept and files are exchanged.
+// Parsing .reg text, the form in which hive files are kept and files are exchanged.
 #include "platform/registry/RegFile.h"
 
 #include "platform/registry/RegText.h"
-
-#include <cstdio>
 
 namespace QVO::Platform::Registry::RegFile {
 
 namespace {
 
-constexpr std::wstring_view kHeader5 = L"Windows Registry Editor Version 5.00";
 constexpr std::wstring_view kHeader4 = L"REGEDIT4";
 constexpr std::string_view kHeader4Bytes = "REGEDIT4";
-
-// regedit starts a new line once a hex line reaches this many characters (so lines stay
-// within 80 columns with the trailing backslash); continuation lines are indented by two.
-constexpr size_t kHexWrapColumn = 77;
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
@@ -164,7 +157,7 @@ private:
     bool ReadHeader() {
         index_ = 0;
         const std::wstring_view first = TrimRight(lines_[0]);
-        if (first == kHeader5) return true;
+        if (first == kHeader) return true;
         if (first == kHeader4) {
             doc_.regedit4 = true;
             return true;
@@ -194,9 +187,11 @@ private:
         op.line = LineNumber();
         std::wstring path;
         if (!ParseRootedPath(rooted, op.hive, path)) return Fail("unknown root key; expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_CLASSES_ROOT");
-        const Status split = SplitKeyPath(path, op.key);
+        KeyPath key;
+        const Status split = SplitKeyPath(path, key);
         if (!split) return Fail(split.message);
-        if (remove && op.key.empty()) return Fail("a root key cannot be deleted");
+        if (remove && key.empty()) return Fail("a root key cannot be deleted");
+        op.key = std::make_shared<const KeyPath>(std::move(key));
 
         section_ = op;
         inSection_ = true;
@@ -340,140 +335,6 @@ private:
     bool inSection_ = false;
 };
 
-// ---- writing ----
-
-std::wstring Escape(std::wstring_view s) {
-    std::wstring out;
-    out.reserve(s.size() + 2);
-    for (wchar_t c : s) {
-        if (c == L'\\' || c == L'"') out.push_back(L'\\');
-        out.push_back(c);
-    }
-    return out;
-}
-
-// A REG_SZ goes out as "text" unless a line break, another control character or a lone
-// surrogate would not survive a text line; those go out as hex(1), which regedit also reads.
-bool WritableAsQuoted(std::wstring_view s) {
-    for (wchar_t c : s) {
-        if ((c < 0x20 && c != L'\t') || !Text::IsScalarValue(c)) return false;
-    }
-    return true;
-}
-
-std::vector<uint8_t> Utf16WithTerminator(std::wstring_view s) {
-    std::vector<uint8_t> out;
-    Text::AppendUtf16Le(s, out);
-    out.push_back(0);
-    out.push_back(0);
-    return out;
-}
-
-std::vector<uint8_t> MultiStringBytes(const std::vector<std::wstring>& items) {
-    std::vector<uint8_t> out;
-    for (const auto& s : items) {
-        Text::AppendUtf16Le(s, out);
-        out.push_back(0);
-        out.push_back(0);
-    }
-    out.push_back(0);
-    out.push_back(0);
-    return out;
-}
-
-class Writer {
-public:
-    explicit Writer(Encoding encoding) : newline_(encoding == Encoding::Utf16Le ? L"\r\n" : L"\n") {}
-
-    std::wstring Finish(const KeyNode& node, std::wstring_view rootedPath, bool writeEmptyTop) {
-        out_ += kHeader5;
-        out_ += newline_;
-        out_ += newline_;
-        WriteKey(node, std::wstring(rootedPath), writeEmptyTop);
-        return std::move(out_);
-    }
-
-private:
-    void WriteKey(const KeyNode& node, const std::wstring& path, bool writeIfEmpty) {
-        if (writeIfEmpty || !node.values.empty()) {
-            out_ += L'[';
-            out_ += path;
-            out_ += L']';
-            out_ += newline_;
-            for (const auto& [folded, named] : node.values) WriteValue(named);
-            out_ += newline_;
-        }
-        for (const auto& [folded, child] : node.subkeys) WriteKey(*child, path + L'\\' + child->name, true);
-    }
-
-    void WriteValue(const NamedValue& named) {
-        const size_t lineStart = out_.size();
-        if (named.name.empty()) {
-            out_ += L"@=";
-        } else {
-            out_ += L'"';
-            out_ += Escape(named.name);
-            out_ += L"\"=";
-        }
-        const Value& v = named.value;
-        switch (v.type) {
-        case ValueType::String:
-            if (WritableAsQuoted(v.text)) {
-                out_ += L'"';
-                out_ += Escape(v.text);
-                out_ += L'"';
-            } else {
-                WriteHex(L"hex(1):", Utf16WithTerminator(v.text), lineStart);
-            }
-            break;
-        case ValueType::ExpandString:
-            WriteHex(L"hex(2):", Utf16WithTerminator(v.text), lineStart);
-            break;
-        case ValueType::MultiString:
-            WriteHex(L"hex(7):", MultiStringBytes(v.multi), lineStart);
-            break;
-        case ValueType::DWord: {
-            wchar_t digits[16];
-            std::swprintf(digits, 16, L"dword:%08x", v.dword);
-            out_ += digits;
-            break;
-        }
-        case ValueType::Binary:
-            WriteHex(L"hex:", v.bytes, lineStart);
-            break;
-        default: {
-            wchar_t prefix[24];
-            std::swprintf(prefix, 24, L"hex(%x):", static_cast<unsigned>(v.type));
-            WriteHex(prefix, v.bytes, lineStart);
-            break;
-        }
-        }
-        out_ += newline_;
-    }
-
-    void WriteHex(std::wstring_view prefix, const std::vector<uint8_t>& bytes, size_t lineStart) {
-        out_ += prefix;
-        size_t column = out_.size() - lineStart;
-        static const wchar_t kDigits[] = L"0123456789abcdef";
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            out_ += kDigits[bytes[i] >> 4];
-            out_ += kDigits[bytes[i] & 0xF];
-            if (i + 1 == bytes.size()) break;
-            out_ += L',';
-            column += 3;
-            if (column >= kHexWrapColumn) {
-                out_ += L'\\';
-                out_ += newline_;
-                out_ += L"  ";
-                column = 2;
-            }
-        }
-    }
-
-    const wchar_t* newline_;
-    std::wstring out_;
-};
-
 }  // namespace
 
 bool Parse(std::string_view bytes, Document& doc, ParseError& error) {
@@ -487,40 +348,20 @@ bool Parse(std::string_view bytes, Document& doc, ParseError& error) {
 bool Apply(KeyNode& root, const Operation& op) {
     switch (op.action) {
     case Operation::Action::CreateKey:
-        return CreateKey(root, op.key);
+        return CreateKey(root, *op.key);
     case Operation::Action::DeleteKey:
-        return DeleteKey(root, op.key);
+        return DeleteKey(root, *op.key);
     case Operation::Action::SetValue: {
         KeyNode* node = nullptr;
-        const bool created = CreateKey(root, op.key, &node);
+        const bool created = CreateKey(root, *op.key, &node);
         return node->SetValue(op.name, op.value) || created;
     }
     case Operation::Action::DeleteValue: {
-        KeyNode* node = FindKey(root, op.key);
+        KeyNode* node = FindKey(root, *op.key);
         return node && node->EraseValue(op.name);
     }
     }
     return false;
-}
-
-const wchar_t* RootName(Hive hive) {
-    switch (hive) {
-    case Hive::LocalMachine:
-        return L"HKEY_LOCAL_MACHINE";
-    case Hive::CurrentUser:
-        return L"HKEY_CURRENT_USER";
-    case Hive::ClassesRoot:
-        return L"HKEY_CLASSES_ROOT";
-    }
-    return L"";
-}
-
-std::string Serialize(const KeyNode& node, std::wstring_view rootedPath, Encoding encoding, bool writeEmptyTop) {
-    const std::wstring text = Writer(encoding).Finish(node, rootedPath, writeEmptyTop);
-    if (encoding == Encoding::Utf8) return Text::EncodeUtf8(text);
-    std::vector<uint8_t> bytes = {0xFF, 0xFE};
-    Text::AppendUtf16Le(text, bytes);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace QVO::Platform::Registry::RegFile

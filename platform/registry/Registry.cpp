@@ -105,65 +105,89 @@ Status ValueNotFound(Hive hive, std::wstring_view path, std::wstring_view name) 
     return NotFound("value \"" + Narrow(name) + "\" not found in " + DisplayName(hive, path));
 }
 
-std::string ReadFileBytes(const std::string& file, Status& status) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        const int err = errno;
-        status = {err == EACCES ? Error::AccessDenied : (err == ENOENT ? Error::NotFound : Error::IoError),
-                  "cannot read " + file + ": " + std::strerror(err)};
-        return {};
+// Import files are read whole into memory; no registry export comes near this.
+constexpr size_t kMaxImportBytes = 64 * 1024 * 1024;
+
+// The hives an imported file may change: HKCR entries can land in either.
+std::vector<Hive> HivesOf(const RegFile::Document& doc) {
+    bool machine = false;
+    bool user = false;
+    for (const auto& op : doc.operations) {
+        machine = machine || op.hive != Hive::CurrentUser;
+        user = user || op.hive != Hive::LocalMachine;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) status = {Error::IoError, "cannot read " + file};
-    return bytes;
+    std::vector<Hive> hives;
+    if (machine) hives.push_back(Hive::LocalMachine);
+    if (user) hives.push_back(Hive::CurrentUser);
+    return hives;
 }
 
-// Maps every operation of an imported file onto HKLM or HKCU, in file order per hive.
-Status RouteOperations(const RegFile::Document& doc, std::vector<RegFile::Operation>& machine,
-                       std::vector<RegFile::Operation>& user) {
-    std::shared_ptr<const KeyNode> userRoot;
-    std::shared_ptr<const KeyNode> machineRoot;
-    for (RegFile::Operation op : doc.operations) {
-        if (op.hive != Hive::ClassesRoot) {
-            (op.hive == Hive::CurrentUser ? user : machine).push_back(std::move(op));
-            continue;
-        }
-        if (!userRoot) {
-            if (Status s = HiveFile::Load(Hive::CurrentUser, userRoot); !s) return s;
-            if (Status s = HiveFile::Load(Hive::LocalMachine, machineRoot); !s) return s;
-        }
-        const KeyPath userPath = Join(kUserClasses, op.key);
-        const KeyPath machinePath = Join(kMachineClasses, op.key);
-        const bool inUser = FindKey(*userRoot, userPath) != nullptr;
-        const bool inMachine = FindKey(*machineRoot, machinePath) != nullptr;
-        const bool deletion = op.action == RegFile::Operation::Action::DeleteKey ||
-                              op.action == RegFile::Operation::Action::DeleteValue;
-        // As through the key API: a deletion reaches both hives so the entry leaves the
-        // merged view; anything else goes to HKLM unless the key exists per user only.
-        const bool toUser = deletion ? inUser : (inUser && !inMachine);
-        const bool toMachine = deletion ? true : !toUser;
-        if (toUser) {
-            RegFile::Operation userOp = op;
-            userOp.hive = Hive::CurrentUser;
-            userOp.key = userPath;
-            user.push_back(std::move(userOp));
-        }
-        if (toMachine) {
-            op.hive = Hive::LocalMachine;
-            op.key = machinePath;
-            machine.push_back(std::move(op));
-        }
+Status LineError(const std::string& file, int line, const std::string& what) {
+    return {Error::Corrupt, file + ":" + std::to_string(line) + ": " + what};
+}
+
+// An HKCR deletion reaches both hives, so the entry leaves the merged view.
+void DeleteClassesEntry(const RegFile::Operation& op, HiveFile::Trees& trees) {
+    for (Hive hive : {Hive::CurrentUser, Hive::LocalMachine}) {
+        KeyNode* classes = FindKey(*trees.Root(hive), hive == Hive::CurrentUser ? kUserClasses : kMachineClasses);
+        if (classes && RegFile::Apply(*classes, op)) trees.MarkChanged(hive);
     }
+}
+
+// Where any other HKCR line goes, routed as through the key API against the trees as the
+// file has left them so far: to HKLM unless the key exists per user only. `classes` is the
+// Classes key of that hive, created when missing (`created`).
+Status ClassesTarget(const RegFile::Operation& op, const std::string& file, HiveFile::Trees& trees, Hive& hive,
+                     KeyNode*& classes, bool& created) {
+    const KeyNode* userClasses = FindKey(*trees.Root(Hive::CurrentUser), kUserClasses);
+    const KeyNode* machineClasses = FindKey(*trees.Root(Hive::LocalMachine), kMachineClasses);
+    const bool inUser = userClasses && FindKey(*userClasses, *op.key);
+    const bool inMachine = machineClasses && FindKey(*machineClasses, *op.key);
+    hive = inUser && !inMachine ? Hive::CurrentUser : Hive::LocalMachine;
+    const KeyPath& prefix = hive == Hive::CurrentUser ? kUserClasses : kMachineClasses;
+    if (Status s = CheckKeyPathLimits(prefix, *op.key); !s)
+        return LineError(file, op.line, s.message + " below " + Narrow(RegFile::RootName(hive)) + "\\" +
+                                            Narrow(prefix[0]) + "\\" + Narrow(prefix[1]));
+    created = CreateKey(*trees.Root(hive), prefix, &classes);
     return {};
 }
 
-Status ApplyAll(Hive hive, const std::vector<RegFile::Operation>& ops) {
-    if (ops.empty()) return {};  // a hive the file does not touch is not written (nor locked)
-    return HiveFile::Update(hive, [&](KeyNode& root, bool& changed) -> Status {
-        changed = false;
-        for (const auto& op : ops) changed = RegFile::Apply(root, op) || changed;
-        return {};
-    });
+// The key of the section being applied: its value lines go straight to it instead of
+// walking a path of up to 512 names once per line.
+struct Section {
+    const KeyPath* path = nullptr;
+    Hive hive = Hive::LocalMachine;
+    KeyNode* node = nullptr;
+};
+
+// Applies every line of an imported file in file order, each to the tree of its hive.
+Status ApplyImport(const RegFile::Document& doc, const std::string& file, HiveFile::Trees& trees) {
+    using Action = RegFile::Operation::Action;
+    Section section;
+    for (const auto& op : doc.operations) {
+        if (op.action == Action::SetValue && op.key.get() == section.path) {
+            if (section.node->SetValue(op.name, op.value)) trees.MarkChanged(section.hive);
+            continue;
+        }
+        if (op.action == Action::DeleteKey || op.action == Action::DeleteValue) {
+            if (op.action == Action::DeleteKey) section = {};
+            if (op.hive == Hive::ClassesRoot) DeleteClassesEntry(op, trees);
+            else if (RegFile::Apply(*trees.Root(op.hive), op)) trees.MarkChanged(op.hive);
+            continue;
+        }
+        Hive hive = op.hive;
+        KeyNode* base = trees.Root(op.hive);
+        bool changed = false;
+        if (op.hive == Hive::ClassesRoot) {
+            if (Status s = ClassesTarget(op, file, trees, hive, base, changed); !s) return s;
+        }
+        KeyNode* node = nullptr;
+        changed = CreateKey(*base, *op.key, &node) || changed;
+        if (op.action == Action::SetValue) changed = node->SetValue(op.name, op.value) || changed;
+        else section = {op.key.get(), hive, node};
+        if (changed) trees.MarkChanged(hive);
+    }
+    return {};
 }
 
 // The names of the key's path below its root as stored (HKCU's spelling first for HKCR).
@@ -256,6 +280,8 @@ Status Key::Create(Hive hive, std::wstring_view path, Key& out) {
     std::vector<Loaded> places;
     if (Status s = LoadPlaces(hive, path, places); !s) return s;
     const Place& target = WritePlace(places);
+    // HKCR keys live two levels down in their hive, which the limits must leave room for.
+    if (Status s = CheckKeyPathLimits({}, target.path); !s) return s;
     const bool exists = hive == Hive::ClassesRoot ? AnyKey(places) : places.front().key != nullptr;
     // An existing key needs no write, so opening one this way works on a read-only hive.
     if (!exists) {
@@ -274,16 +300,18 @@ Status Key::DeleteTree(Hive hive, std::wstring_view path) {
     if (Status s = LoadPlaces(hive, path, places); !s) return s;
     if (places.front().place.path.empty()) return {Error::InvalidArgument, "the root of a hive cannot be deleted"};
     if (!AnyKey(places)) return KeyNotFound(hive, path);
-    // Through HKCR the key goes from both hives, so it leaves the merged view entirely.
-    for (const auto& loaded : places) {
-        if (!loaded.key) continue;
-        Status s = HiveFile::Update(loaded.place.hive, [&](KeyNode& root, bool& changed) -> Status {
-            changed = Registry::DeleteKey(root, loaded.place.path);
-            return {};
-        });
-        if (!s) return s;
-    }
-    return {};
+    // Through HKCR the key goes from both hives in one change, so it leaves the merged view
+    // entirely or not at all.
+    std::vector<Hive> hives;
+    for (const auto& loaded : places)
+        if (loaded.key) hives.push_back(loaded.place.hive);
+    return HiveFile::UpdateTogether(hives, [&](HiveFile::Trees& trees) -> Status {
+        for (const auto& loaded : places) {
+            KeyNode* root = trees.Root(loaded.place.hive);
+            if (root && Registry::DeleteKey(*root, loaded.place.path)) trees.MarkChanged(loaded.place.hive);
+        }
+        return {};
+    });
 }
 
 Status Key::QueryValue(std::wstring_view name, Value& out) const {
@@ -327,17 +355,22 @@ Status Key::DeleteValue(std::wstring_view name) const {
     if (Status s = LoadPlaces(hive_, path_, places); !s) return s;
     if (!AnyKey(places)) return KeyNotFound(hive_, path_);
     const std::wstring folded = Text::FoldCase(name);
-    bool found = false;
-    for (const auto& loaded : places) {
-        if (!loaded.key || !loaded.key->values.count(folded)) continue;
-        found = true;
-        Status s = ChangeKey(loaded.place, hive_, path_, [&](KeyNode& key, bool& changed) -> Status {
-            changed = key.EraseValue(name);
-            return {};
-        });
-        if (!s) return s;
-    }
-    return found ? Status{} : ValueNotFound(hive_, path_, name);
+    std::vector<Hive> hives;
+    for (const auto& loaded : places)
+        if (loaded.key && loaded.key->values.count(folded)) hives.push_back(loaded.place.hive);
+    if (hives.empty()) return ValueNotFound(hive_, path_, name);
+    // Through HKCR the value goes from both hives in one change, as DeleteTree does.
+    return HiveFile::UpdateTogether(hives, [&](HiveFile::Trees& trees) -> Status {
+        bool keyFound = false;
+        for (const auto& loaded : places) {
+            KeyNode* root = trees.Root(loaded.place.hive);
+            KeyNode* key = root ? FindKey(*root, loaded.place.path) : nullptr;
+            if (!key) continue;
+            keyFound = true;
+            if (key->EraseValue(name)) trees.MarkChanged(loaded.place.hive);
+        }
+        return keyFound ? Status{} : KeyNotFound(hive_, path_);
+    });
 }
 
 Status Key::EnumSubKeys(std::vector<std::wstring>& out) const {
@@ -399,18 +432,15 @@ std::string HiveFilePath(Hive hive) {
 }
 
 Status ImportFile(const std::string& file) {
-    Status status;
-    const std::string bytes = ReadFileBytes(file, status);
-    if (!status) return status;
+    std::string bytes;
+    if (Status s = HiveFile::ReadRegularFile(file, kMaxImportBytes, bytes); !s) return s;
     RegFile::Document doc;
     RegFile::ParseError error;
-    if (!RegFile::Parse(bytes, doc, error))
-        return {Error::Corrupt, file + ":" + std::to_string(error.line) + ": " + error.what};
-    std::vector<RegFile::Operation> machine;
-    std::vector<RegFile::Operation> user;
-    if (Status s = RouteOperations(doc, machine, user); !s) return s;
-    if (Status s = ApplyAll(Hive::LocalMachine, machine); !s) return s;
-    return ApplyAll(Hive::CurrentUser, user);
+    if (!RegFile::Parse(bytes, doc, error)) return LineError(file, error.line, error.what);
+    bytes = std::string();  // the parsed form is all that is needed from here on
+    const std::vector<Hive> hives = HivesOf(doc);
+    if (hives.empty()) return {};  // a hive the file does not touch is not written (nor locked)
+    return HiveFile::UpdateTogether(hives, [&](HiveFile::Trees& trees) { return ApplyImport(doc, file, trees); });
 }
 
 Status ExportFile(Hive hive, std::wstring_view path, const std::string& file, bool utf16) {
@@ -424,7 +454,8 @@ Status ExportFile(Hive hive, std::wstring_view path, const std::string& file, bo
     // The section name uses the keys' stored spelling, as regedit shows them.
     std::wstring rooted = RegFile::RootName(hive);
     for (const auto& part : StoredSpelling(places)) rooted += L'\\' + part;
-    const std::string bytes = RegFile::Serialize(merged, rooted, utf16 ? RegFile::Encoding::Utf16Le : RegFile::Encoding::Utf8, true);
+    const std::string bytes = RegFile::Serialize(merged, rooted, utf16 ? RegFile::Encoding::Utf16Le : RegFile::Encoding::Utf8,
+                                                 RegFile::Layout::Export);
     return WriteWholeFile(file, bytes);
 }
 

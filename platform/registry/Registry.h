@@ -96,10 +96,13 @@ public:
     // Opens a key, creating it and any missing parents. Fails on Error::AccessDenied when the
     // key is missing and the hive cannot be written (an existing key needs no write).
     // Key names: 1 to 255 characters, no NUL, CR or LF; an empty part is InvalidArgument.
+    // As on Windows a path has at most 512 names and 32 767 characters below its root (an
+    // HKCR key counts the two of Software\Classes in its hive); beyond: InvalidArgument.
     static Status Create(Hive hive, std::wstring_view path, Key& out);
 
     // Deletes a key with every subkey and value under it. A missing key is Error::NotFound;
-    // a hive's root is InvalidArgument. Through HKCR the key goes from both hives.
+    // a hive's root is InvalidArgument. Through HKCR the key goes from both hives in one
+    // change: from both or, on an error, from neither.
     static Status DeleteTree(Hive hive, std::wstring_view path);
 
     Hive hive() const { return hive_; }
@@ -111,7 +114,8 @@ public:
     // Creates or replaces the value; the name keeps its first spelling's case if it exists.
     // Names with NUL, CR or LF, and data no hive file can hold, are InvalidArgument.
     Status SetValue(std::wstring_view name, const Value& value) const;
-    // Missing value: Error::NotFound. Through HKCR the value goes from both hives.
+    // Missing value: Error::NotFound. Through HKCR the value goes from both hives, as
+    // DeleteTree's key does.
     Status DeleteValue(std::wstring_view name) const;
 
     // Subkey names in a stable order (case-insensitive alphabetical), with their stored case.
@@ -137,12 +141,16 @@ bool ParseRootedPath(std::wstring_view rooted, Hive& hive, std::wstring& path);
 // for HKCR the HKLM file, where its writes normally go.
 std::string HiveFilePath(Hive hive);
 
-// .reg import: every key and value in the file is written to the store in one locked change
-// per hive. Reads "Windows Registry Editor Version 5.00" and "REGEDIT4" files, in UTF-16LE
-// with BOM or UTF-8 (with or without BOM) or ANSI (Windows-1252); CRLF or LF; line
-// continuations; "[-KEY]" deletions and "name"=- value deletions. HKEY_CLASSES_ROOT entries
-// are routed as through Key (deletions reach both hives). A file that does not parse changes
-// nothing (Error::Corrupt, "file:line: what").
+// .reg import: every key and value in the file is written to the store in one change of
+// every hive the file touches, applied to all of them or, on any error, to none (only a
+// crash between the renames of the two hive files can leave one applied). Reads "Windows Registry
+// Editor Version 5.00" and "REGEDIT4" files, in UTF-16LE with BOM or UTF-8 (with or without
+// BOM) or ANSI (Windows-1252); CRLF or LF; line continuations; "[-KEY]" deletions and
+// "name"=- value deletions. HKEY_CLASSES_ROOT entries are routed as through Key, line by
+// line (deletions reach both hives). `file` must be a regular file of at most 64 MB;
+// anything else (a folder, a FIFO, a device) is refused before it is read. A file that does
+// not parse, or names a key beyond the limits of Key::Create, changes nothing
+// (Error::Corrupt, "file:line: what").
 Status ImportFile(const std::string& file);
 
 // .reg export of KEY and everything under it, as "Windows Registry Editor Version 5.00"

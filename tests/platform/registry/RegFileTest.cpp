@@ -22,7 +22,7 @@ std::unique_ptr<KeyNode> TreeOf(const std::string& bytes) {
 }
 
 std::string Utf8Export(const KeyNode& root) {
-    return RegFile::Serialize(root, L"HKEY_LOCAL_MACHINE", RegFile::Encoding::Utf8, false);
+    return RegFile::Serialize(root, L"HKEY_LOCAL_MACHINE", RegFile::Encoding::Utf8, RegFile::Layout::Hive);
 }
 
 const Value* Find(const KeyNode& root, const KeyPath& key, const std::wstring& name) {
@@ -163,7 +163,8 @@ TEST(RegistryFileFormatTest, Utf16OutputHasRegeditLayout) {
     root.Child(L"SOFTWARE").Child(L"K").SetValue(L"", Value::String(L"x"));
     root.Child(L"SOFTWARE").Child(L"K").SetValue(L"B", Value::Binary(std::vector<uint8_t>(30, 1)));
     const std::string bytes =
-        RegFile::Serialize(*root.FindChild(L"SOFTWARE"), L"HKEY_LOCAL_MACHINE\\SOFTWARE", RegFile::Encoding::Utf16Le, true);
+        RegFile::Serialize(*root.FindChild(L"SOFTWARE"), L"HKEY_LOCAL_MACHINE\\SOFTWARE", RegFile::Encoding::Utf16Le,
+                           RegFile::Layout::Export);
     const std::string expected = RegeditUtf16(
         L"Windows Registry Editor Version 5.00\n\n"
         L"[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"

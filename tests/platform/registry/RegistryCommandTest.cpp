@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace QVO::Platform::Registry {
@@ -22,10 +23,12 @@ protected:
 #endif
     }
 
-    // Runs `quvo registry ARGS`, keeping stdout and stderr; returns the exit code.
-    int Run(const std::string& args) {
+    // Runs `quvo registry ARGS` after the shell commands `prefix`, keeping stdout and stderr;
+    // returns the exit code.
+    int Run(const std::string& args, const std::string& prefix = "") {
 #ifdef QUVO_BIN
-        const std::string command = std::string("'") + QUVO_BIN + "' registry " + args + " >'" +
+        // The deadline turns a tool that blocks into a failure (exit 124) instead of a hang.
+        const std::string command = prefix + "timeout 30 '" + QUVO_BIN + "' registry " + args + " >'" +
                                     (root_ / "out").string() + "' 2>'" + (root_ / "err").string() + "'";
         const int status = std::system(command.c_str());
         out_ = ReadBytes(root_ / "out");
@@ -33,6 +36,7 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #else
         (void)args;
+        (void)prefix;
         return -1;
 #endif
     }
@@ -40,6 +44,12 @@ protected:
     std::string out_;
     std::string err_;
 };
+
+#ifdef QUVO_TEST_SANITIZED
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 const std::string kSample = std::string(QUVO_SAMPLES_DIR) + "/printer-entry.reg";
 
@@ -89,6 +99,42 @@ TEST_F(RegistryCommandTest, ExitCodesAndMessages) {
         EXPECT_NE(out_.find(c.inStdout), std::string::npos) << c.args << ": " << out_;
         EXPECT_NE(err_.find(c.inStderr), std::string::npos) << c.args << ": " << err_;
     }
+}
+
+// What is not a regular file is refused with exit 1 and the reason: a folder once ended the
+// tool with an uncaught exception (134), a FIFO blocked it, /dev/zero was read until memory
+// ran out. A hive in the wrong place is refused the same way.
+TEST_F(RegistryCommandTest, NonRegularFilesAreRefusedAtOnce) {
+    const std::string fifo = (root_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string args;
+        std::string inStderr;
+    } cases[] = {
+        {"import '" + root_.string() + "'", root_.string() + ": not a regular file (a folder)"},
+        {"import '" + fifo + "'", fifo + ": not a regular file (a FIFO)"},
+        {"import /dev/zero", "/dev/zero: not a regular file (a character device)"},
+    };
+    for (const auto& c : cases) {
+        // Bounds the memory a regression that reads /dev/zero could take.
+        const std::string limit = kSanitized ? "" : "ulimit -v 2000000; ";
+        EXPECT_EQ(Run(c.args, limit), 1) << c.args << ": " << err_;
+        EXPECT_NE(err_.find(c.inStderr), std::string::npos) << c.args << ": " << err_;
+    }
+    std::filesystem::create_directories(HkcuFile());
+    EXPECT_EQ(Run("show HKCU"), 1);
+    EXPECT_NE(err_.find("HKCU.reg: not a regular file (a folder)"), std::string::npos) << err_;
+}
+
+// A failed import exits 1 and leaves every hive as it was, also the one it could write.
+TEST_F(RegistryCommandTest, FailedImportExitsOneAndWritesNothing) {
+    const std::string file = (root_ / "both.reg").string();
+    Testing::WriteBytes(file, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\A]\n");
+    std::filesystem::create_directories(dir_ / "HKCU.reg.lock");
+    EXPECT_EQ(Run("import '" + file + "'"), 1);
+    EXPECT_NE(err_.find("HKCU.reg.lock"), std::string::npos) << err_;
+    EXPECT_FALSE(std::filesystem::exists(HklmFile()));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace QVO::Platform::Registry {
 namespace {
 
@@ -14,7 +16,15 @@ using Testing::WriteBytes;
 const std::string kSample = std::string(QUVO_SAMPLES_DIR) + "/printer-entry.reg";
 const std::wstring kServiceOpos = L"SOFTWARE\\OLEforRetail\\ServiceOPOS";
 
-class RegistryImportTest : public Testing::TempRegistry {};
+class RegistryImportTest : public Testing::TempRegistry {
+protected:
+    // No temporary file of an abandoned change may stay beside the hives.
+    void ExpectNoTemporaries(const std::string& label) {
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_, ec))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << label << ": " << entry.path();
+    }
+};
 
 // The sample is what an administrator brings from Windows: every value the service object
 // reads must arrive as REG_SZ, with the ProgID as default value and the logical names in the
@@ -117,6 +127,118 @@ TEST_F(RegistryImportTest, ImportRoutesEveryRoot) {
     ASSERT_TRUE(Key::Open(Hive::CurrentUser, L"Software\\QUVO", key).ok());
     EXPECT_EQ(key.GetString(L"Lang"), L"en");
     EXPECT_EQ(Key::Open(Hive::ClassesRoot, L"Both", key).error, Error::NotFound);
+}
+
+// Only a regular file is imported, and one of at most 64 MB: a folder once crashed the tool
+// with an uncaught stream exception, a FIFO blocked it forever, /dev/zero was read until
+// memory ran out. Each is refused at once, before anything is read.
+TEST_F(RegistryImportTest, OnlyRegularFilesOfBoundedSizeAreImported) {
+    const std::string fifo = (root_ / "fifo.reg").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = (root_ / "big.reg").string();
+    WriteBytes(big, "");
+    std::filesystem::resize_file(big, (64u << 20) + 1);  // sparse: costs no disk
+    const struct {
+        std::string file;
+        const char* refusal;
+    } cases[] = {
+        {root_.string(), "not a regular file (a folder)"},
+        {fifo, "not a regular file (a FIFO)"},
+        {"/dev/null", "not a regular file (a character device)"},
+        {big, "larger than 64 MB"},
+    };
+    for (const auto& c : cases) {
+        const int rc = Testing::RunInChild([&] {
+            const Status s = ImportFile(c.file);
+            if (s.ok()) return 1;
+            return s.message.rfind("cannot read " + c.file + ": " + c.refusal, 0) == 0 ? 0 : 2;
+        });
+        EXPECT_EQ(rc, 0) << c.file << ": 1 imported, 2 other message, -1 blocked";
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_));
+}
+
+// An import touching HKLM and HKCU applies to both or to neither. Each way its HKCU half can
+// fail (the hive cannot be read, its lock cannot be taken, its new file cannot be written)
+// must leave HKLM as it was; once HKLM was already written when HKCU failed. These fail for
+// root too, which permission bits would not.
+TEST_F(RegistryImportTest, FailedImportChangesNoHive) {
+    const std::string file = (root_ / "both.reg").string();
+    std::string big = "\"Big\"=hex:00";
+    for (int i = 0; i < 20000; ++i) big += ",5a";
+    WriteBytes(file, "Windows Registry Editor Version 5.00\n\n"
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Imported]\n\"v\"=\"machine\"\n\n"
+                     "[HKEY_CURRENT_USER\\Software\\Imported]\n" + big + "\n");
+    const struct {
+        const char* label;
+        std::function<void()> breakUserHive;
+        rlim_t fileSizeLimit;  // RLIMIT_FSIZE of the importing process; 0: none
+    } cases[] = {
+        {"HKCU hive is a folder", [&] { std::filesystem::create_directories(HkcuFile()); }, 0},
+        {"HKCU lock file is a folder", [&] { std::filesystem::create_directories(dir_ / "HKCU.reg.lock"); }, 0},
+        {"HKCU file larger than the process may write", [] {}, 16384},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir_);
+        Key before;
+        ASSERT_TRUE(Key::Create(Hive::LocalMachine, L"SOFTWARE\\Before", before).ok());
+        const std::string machine = ReadBytes(HklmFile());
+        c.breakUserHive();
+        const int rc = Testing::RunInChild([&] {
+            if (c.fileSizeLimit) {
+                signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
+                const rlimit limit{c.fileSizeLimit, c.fileSizeLimit};
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+            }
+            const Status s = ImportFile(file);
+            return s.ok() ? 1 : (s.message.find("HKCU.reg") != std::string::npos ? 0 : 2);
+        });
+        EXPECT_EQ(rc, 0) << c.label << ": 1 imported, 2 message without the HKCU file";
+        EXPECT_EQ(ReadBytes(HklmFile()), machine) << c.label;
+        ExpectNoTemporaries(c.label);
+    }
+    // With nothing broken the same file goes in whole.
+    std::filesystem::remove_all(dir_);
+    ASSERT_TRUE(ImportFile(file).ok());
+    Key key;
+    EXPECT_TRUE(Key::Open(Hive::LocalMachine, L"SOFTWARE\\Imported", key).ok());
+    EXPECT_TRUE(Key::Open(Hive::CurrentUser, L"Software\\Imported", key).ok());
+}
+
+// Deleting through HKCR takes a key or value from both hives or from neither; once the HKCU
+// half was gone when writing HKLM failed.
+TEST_F(RegistryImportTest, ClassesRootDeletionIsAllOrNothing) {
+    Key user;
+    ASSERT_TRUE(Key::Create(Hive::CurrentUser, L"Software\\Classes\\Both", user).ok());
+    ASSERT_TRUE(user.SetValue(L"v", Value::DWord(1)).ok());
+    Key machine;
+    ASSERT_TRUE(Key::Create(Hive::LocalMachine, L"SOFTWARE\\Classes\\Both", machine).ok());
+    ASSERT_TRUE(machine.SetValue(L"v", Value::DWord(2)).ok());
+    Key kept;  // keeps the new HKLM file larger than the limit below, whatever is deleted
+    ASSERT_TRUE(Key::Create(Hive::LocalMachine, L"SOFTWARE\\Kept", kept).ok());
+    ASSERT_TRUE(kept.SetValue(L"Big", Value::Binary(std::vector<uint8_t>(20000, 0x5a))).ok());
+    const std::string userBytes = ReadBytes(HkcuFile());
+    const std::string machineBytes = ReadBytes(HklmFile());
+    const std::function<Status()> deletions[] = {
+        [] { return Key::DeleteTree(Hive::ClassesRoot, L"Both"); },
+        [] {
+            Key both;
+            const Status s = Key::Open(Hive::ClassesRoot, L"Both", both);
+            return s.ok() ? both.DeleteValue(L"v") : s;
+        },
+    };
+    for (const auto& deletion : deletions) {
+        const int rc = Testing::RunInChild([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16384, 16384};  // room for the new HKCU file, not for HKLM's
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+            return deletion().ok() ? 1 : 0;
+        });
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(ReadBytes(HkcuFile()), userBytes);
+        EXPECT_EQ(ReadBytes(HklmFile()), machineBytes);
+        ExpectNoTemporaries("HKCR deletion");
+    }
 }
 
 }  // namespace

@@ -227,5 +227,33 @@ TEST_F(RegistryReliabilityTest, ReadOnlyFolderRefusesWritesButReads) {
     }
 }
 
+// A hive path that is not a regular file stops readers and writers at once, naming the
+// file: a folder failed only on reading, a FIFO blocked every call forever, a device was
+// read as a hive (/dev/zero until memory ran out, /dev/null as an empty hive).
+TEST_F(RegistryReliabilityTest, HiveThatIsNoRegularFileIsRefused) {
+    const struct {
+        const char* label;
+        std::function<void()> make;
+        const char* kind;
+    } cases[] = {
+        {"folder", [&] { std::filesystem::create_directories(HklmFile()); }, "a folder"},
+        {"FIFO", [&] { ASSERT_EQ(mkfifo(HklmFile().c_str(), 0600), 0); }, "a FIFO"},
+        {"device", [&] { std::filesystem::create_symlink("/dev/null", HklmFile()); }, "a character device"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        c.make();
+        const std::string expected = "cannot read " + HklmFile().string() + ": not a regular file (" + c.kind + ")";
+        const int rc = Testing::RunInChild([&] {
+            Key key;
+            if (Key::Open(Hive::LocalMachine, L"", key).message != expected) return 1;
+            if (Key::Create(Hive::LocalMachine, L"SOFTWARE\\New", key).message != expected) return 2;
+            return 0;
+        }, std::chrono::seconds(10));
+        EXPECT_EQ(rc, 0) << c.label << ": 1 read, 2 write not refused as expected, -1 blocked";
+    }
+}
+
 }  // namespace
 }  // namespace QVO::Platform::Registry
