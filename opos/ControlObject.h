@@ -7,6 +7,8 @@
 // application's thread, as with an apartment-threaded object). Events arrive on the service
 // object's event thread and the installed handler runs on that thread; handlers may be
 // installed or replaced from any thread at any time. After Close returns, no handler runs.
+// No lock of its own: the only state the event thread touches is the receiver's (CEventSink,
+// which has its own lock), and Close waits there for deliveries in progress.
 #pragma once
 
 #include <array>

@@ -1,15 +1,14 @@
 // The SODirectIO, SOError, SOOutputComplete and SOStatusUpdate methods a service object calls.
 #include "opos/EventSink.h"
 
+#include <algorithm>
+
 namespace QVO::Opos {
 
 using namespace Platform::Com;
+using Platform::MutexLock;
 
 namespace {
-
-// This thread's depth inside a handler, so that Detach called from a handler does not wait
-// for itself.
-thread_local int t_deliveryDepth = 0;
 
 CEventSink* Self(void* p) { return static_cast<CEventSink*>(p); }
 
@@ -30,63 +29,78 @@ const DispatchTable& CEventSink::Table() {
     return table;
 }
 
-void CEventSink::SetDirectIO(DirectIOEventHandler h) {
-    std::lock_guard lock(mutex_);
-    directIO_ = std::move(h);
+template <class H>
+void CEventSink::Install(Slot<H> CEventSink::*slot, H handler) {
+    Slot<H> next = handler ? std::make_shared<const H>(std::move(handler)) : nullptr;
+    {
+        MutexLock lock(mutex_);
+        (this->*slot).swap(next);
+    }
+    // `next` now holds the replaced handler: released here, outside the lock, unless a
+    // delivery in progress still holds it.
 }
-void CEventSink::SetError(ErrorEventHandler h) {
-    std::lock_guard lock(mutex_);
-    error_ = std::move(h);
-}
+
+void CEventSink::SetDirectIO(DirectIOEventHandler h) { Install(&CEventSink::directIO_, std::move(h)); }
+void CEventSink::SetError(ErrorEventHandler h) { Install(&CEventSink::error_, std::move(h)); }
 void CEventSink::SetOutputComplete(OutputCompleteEventHandler h) {
-    std::lock_guard lock(mutex_);
-    outputComplete_ = std::move(h);
+    Install(&CEventSink::outputComplete_, std::move(h));
 }
 void CEventSink::SetStatusUpdate(StatusUpdateEventHandler h) {
-    std::lock_guard lock(mutex_);
-    statusUpdate_ = std::move(h);
+    Install(&CEventSink::statusUpdate_, std::move(h));
 }
 
 void CEventSink::Attach() {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     attached_ = true;
 }
 
+bool CEventSink::DeliveringElsewhere() const {
+    const auto self = std::this_thread::get_id();
+    return std::any_of(delivering_.begin(), delivering_.end(), [self](std::thread::id t) { return t != self; });
+}
+
 void CEventSink::Detach() {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     attached_ = false;
     // Deliveries on this very thread (a handler closing the device) cannot finish first.
-    idle_.wait(lock, [&] { return deliveries_ <= t_deliveryDepth; });
+    if (!DeliveringElsewhere()) return;
+    ++blockedDetaches_;
+    while (DeliveringElsewhere()) idle_.Wait(lock);
+    --blockedDetaches_;
 }
 
-template <class H>
-bool CEventSink::BeginDelivery(const H& source, H& copy) {
-    std::lock_guard lock(mutex_);
-    if (!attached_ || !source) return false;
-    copy = source;
-    ++deliveries_;
-    ++t_deliveryDepth;
-    return true;
+int CEventSink::BlockedDetaches() const {
+    MutexLock lock(mutex_);
+    return blockedDetaches_;
 }
 
-void CEventSink::EndDelivery() {
-    std::lock_guard lock(mutex_);
-    --deliveries_;
-    --t_deliveryDepth;
-    idle_.notify_all();
-}
-
-HRESULT CEventSink::OnDirectIO(LONG eventNumber, LONG* data, BSTR* text) {
-    DirectIOEventHandler handler;
-    if (!BeginDelivery(directIO_, handler)) return S_OK;
-    int32_t value = *data;
-    std::wstring str = ToWString(*text);
+template <class H, class... Args>
+bool CEventSink::Deliver(Slot<H> CEventSink::*slot, Args&... args) {
+    const auto self = std::this_thread::get_id();
+    Slot<H> handler;
+    {
+        MutexLock lock(mutex_);
+        if (!attached_ || !(this->*slot)) return false;
+        handler = this->*slot;
+        delivering_.push_back(self);
+    }
+    // The application's handler runs outside the lock: it may take its time, replace
+    // handlers or close the device.
     try {
-        handler(eventNumber, value, str);
+        (*handler)(args...);
     } catch (...) {
         // An application's exception must not cross into the service object's thread.
     }
-    EndDelivery();
+    MutexLock lock(mutex_);
+    delivering_.erase(std::find(delivering_.begin(), delivering_.end(), self));
+    idle_.NotifyAll();
+    return true;
+}
+
+HRESULT CEventSink::OnDirectIO(LONG eventNumber, LONG* data, BSTR* text) {
+    LONG value = *data;
+    std::wstring str = ToWString(*text);
+    if (!Deliver(&CEventSink::directIO_, eventNumber, value, str)) return S_OK;
     *data = value;
     if (str != ToWString(*text)) {
         BSTR replacement = SysAllocStringLen(str.data(), static_cast<UINT>(str.size()));
@@ -98,37 +112,18 @@ HRESULT CEventSink::OnDirectIO(LONG eventNumber, LONG* data, BSTR* text) {
 }
 
 HRESULT CEventSink::OnError(LONG resultCode, LONG resultCodeExtended, LONG errorLocus, LONG* response) {
-    ErrorEventHandler handler;
-    if (!BeginDelivery(error_, handler)) return S_OK;
-    int32_t value = *response;
-    try {
-        handler(resultCode, resultCodeExtended, errorLocus, value);
-    } catch (...) {
-    }
-    EndDelivery();
-    *response = value;
+    LONG value = *response;
+    if (Deliver(&CEventSink::error_, resultCode, resultCodeExtended, errorLocus, value)) *response = value;
     return S_OK;
 }
 
 HRESULT CEventSink::OnOutputComplete(LONG outputId) {
-    OutputCompleteEventHandler handler;
-    if (!BeginDelivery(outputComplete_, handler)) return S_OK;
-    try {
-        handler(outputId);
-    } catch (...) {
-    }
-    EndDelivery();
+    Deliver(&CEventSink::outputComplete_, outputId);
     return S_OK;
 }
 
 HRESULT CEventSink::OnStatusUpdate(LONG data) {
-    StatusUpdateEventHandler handler;
-    if (!BeginDelivery(statusUpdate_, handler)) return S_OK;
-    try {
-        handler(data);
-    } catch (...) {
-    }
-    EndDelivery();
+    Deliver(&CEventSink::statusUpdate_, data);
     return S_OK;
 }
 

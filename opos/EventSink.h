@@ -2,16 +2,20 @@
 // the service object invokes from its event thread.
 //
 // Ownership: reference-counted; the control object holds one reference, and the service object
-// may hold more. Thread safety: Invoke may come on any thread; handlers are copied under a
+// may hold more. Thread safety: Invoke may come on any thread; handlers are taken under the
 // lock and run outside it. Detach() waits for deliveries in progress on other threads, so no
-// handler runs after it returns (a handler that calls Detach itself is not waited for).
+// handler runs after it returns (a delivery on the calling thread itself, a handler that
+// closes its own device, is not waited for).
+// Lock order: mutex_ is innermost; it is never held while a handler runs or is destroyed.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "opos/ControlObject.h"
 #include "platform/com/DispatchObject.h"
+#include "platform/sync/Mutex.h"
 
 namespace QVO::Opos {
 
@@ -29,8 +33,17 @@ public:
     void Attach();
     void Detach();
 
+    // How many Detach calls are now blocked waiting for deliveries on other threads. Lets a
+    // test hold a handler until Close is really waiting for it.
+    int BlockedDetaches() const;
+
 private:
     friend class Platform::Com::DispatchObject<CEventSink>;
+    // Shared, so that a delivery takes the handler under the lock by a reference count (no
+    // application code runs under the lock) and a replaced handler goes outside it.
+    template <class H>
+    using Slot = std::shared_ptr<const H>;
+
     CEventSink() = default;
     ~CEventSink() = default;
 
@@ -39,19 +52,23 @@ private:
     HRESULT OnOutputComplete(LONG outputId);
     HRESULT OnStatusUpdate(LONG data);
 
-    // Copies the handler and counts the delivery in progress; false when detached or unset.
+    // Runs the handler in `slot` with args on this thread; false when detached or unset.
+    template <class H, class... Args>
+    bool Deliver(Slot<H> CEventSink::*slot, Args&... args);
     template <class H>
-    bool BeginDelivery(const H& source, H& copy);
-    void EndDelivery();
+    void Install(Slot<H> CEventSink::*slot, H handler);
+    bool DeliveringElsewhere() const QUVO_REQUIRES(mutex_);
 
-    std::mutex mutex_;
-    std::condition_variable idle_;
-    bool attached_ = false;             // guarded by mutex_
-    int deliveries_ = 0;                // guarded by mutex_
-    DirectIOEventHandler directIO_;      // guarded by mutex_
-    ErrorEventHandler error_;            // guarded by mutex_
-    OutputCompleteEventHandler outputComplete_;  // guarded by mutex_
-    StatusUpdateEventHandler statusUpdate_;      // guarded by mutex_
+    mutable Platform::Mutex mutex_;
+    Platform::CondVar idle_;   // a delivery ended
+    bool attached_ QUVO_GUARDED_BY(mutex_) = false;
+    // The thread of each delivery in progress (a thread may appear more than once).
+    std::vector<std::thread::id> delivering_ QUVO_GUARDED_BY(mutex_);
+    int blockedDetaches_ QUVO_GUARDED_BY(mutex_) = 0;
+    Slot<DirectIOEventHandler> directIO_ QUVO_GUARDED_BY(mutex_);
+    Slot<ErrorEventHandler> error_ QUVO_GUARDED_BY(mutex_);
+    Slot<OutputCompleteEventHandler> outputComplete_ QUVO_GUARDED_BY(mutex_);
+    Slot<StatusUpdateEventHandler> statusUpdate_ QUVO_GUARDED_BY(mutex_);
 };
 
 }  // namespace QVO::Opos

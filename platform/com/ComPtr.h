@@ -2,6 +2,7 @@
 // COM boundary (interfaces themselves stay plain structs).
 #pragma once
 
+#include <cwctype>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,18 @@
 #include "platform/com/ComBase.h"
 
 namespace QVO::Platform::Com {
+
+// The text of a BSTR that the caller keeps owning, embedded NULs included; null reads as empty.
+inline std::wstring ToWString(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
+
+// Whether two names (member names, GUID text, keywords) are equal ignoring case, as COM
+// compares them.
+inline bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return true;
+}
 
 // Holds one reference on a COM object and releases it on destruction.
 // Copying takes another reference (AddRef); moving transfers it. Not thread-safe itself:
@@ -100,15 +113,12 @@ public:
     BSTR Get() const { return s_; }
     UINT Length() const { return SysStringLen(s_); }
     // The text, embedded NULs included; a null BSTR reads as empty.
-    std::wstring Str() const { return s_ ? std::wstring(s_, SysStringLen(s_)) : std::wstring(); }
+    std::wstring Str() const { return ToWString(s_); }
     void swap(BStr& other) noexcept { std::swap(s_, other.s_); }
 
 private:
     BSTR s_ = nullptr;
 };
-
-// The text of a BSTR that the caller keeps owning; null reads as empty.
-inline std::wstring ToWString(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
 
 // Owns one VARIANT (VariantClear on destruction). Copy makes a deep VariantCopy.
 // Not thread-safe: one owner, one thread at a time (interface references it holds are

@@ -7,17 +7,21 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/com/ComPtr.h"
 #include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
+#include "platform/sync/Mutex.h"
 
 namespace Reg = QVO::Platform::Registry;
 
 namespace QVO::Platform::Com {
+
+using Platform::Mutex;
+using Platform::MutexLock;
 
 namespace {
 
@@ -62,7 +66,8 @@ struct Module {
     std::optional<std::chrono::steady_clock::time_point> idleSince;
 };
 
-// The loader's table of modules by registered path.
+// The loader's table of modules by registered path. Its mutex is innermost and is never
+// held while module code runs, except DllCanUnloadNow (see FreeUnused).
 class ModuleTable {
 public:
     static ModuleTable& Instance() {
@@ -73,7 +78,7 @@ public:
     // Finds or loads the module and marks one request running in it.
     HRESULT Acquire(const std::wstring& path, Module& out) {
         {
-            std::lock_guard lock(mutex_);
+            MutexLock lock(mutex_);
             if (auto it = modules_.find(path); it != modules_.end()) {
                 ++it->second.requestsRunning;
                 it->second.idleSince.reset();
@@ -92,7 +97,7 @@ public:
             dlclose(handle);
             return CO_E_ERRORINDLL;
         }
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         auto [it, inserted] = modules_.try_emplace(path, loaded);
         if (!inserted) dlclose(handle);  // another thread loaded it meanwhile; keep one reference
         ++it->second.requestsRunning;
@@ -102,7 +107,7 @@ public:
     }
 
     void Finish(const std::wstring& path) {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (auto it = modules_.find(path); it != modules_.end()) --it->second.requestsRunning;
     }
 
@@ -111,11 +116,34 @@ public:
     // instructions of module code (the rest of a destructor, the return), so a module that
     // has only just become idle may still be executing. Windows waits for the same reason.
     void FreeUnused(std::chrono::milliseconds delay) {
+        for (void* handle : TakeUnused(delay)) dlclose(handle);
+        // dlclose runs the module's destructors, which may call the runtime (and so this
+        // table): only after the lock is released. The entries are gone already, so no new
+        // request reaches these modules; a load of the same path meanwhile holds its own
+        // dlopen reference.
+    }
+
+    bool Contains(const std::wstring& path) {
+        MutexLock lock(mutex_);
+        return modules_.count(path) != 0;
+    }
+
+    size_t Size() {
+        MutexLock lock(mutex_);
+        return modules_.size();
+    }
+
+private:
+    // Removes the modules idle for at least `delay` and hands out their handles to close.
+    std::vector<void*> TakeUnused(std::chrono::milliseconds delay) QUVO_EXCLUDES(mutex_) {
         const auto now = std::chrono::steady_clock::now();
-        std::lock_guard lock(mutex_);
+        std::vector<void*> unused;
+        MutexLock lock(mutex_);
         for (auto it = modules_.begin(); it != modules_.end();) {
             Module& m = it->second;
-            // A module without DllCanUnloadNow cannot tell us it is idle: keep it.
+            // Asked under the lock, so that no other caller unloads the module while it
+            // answers; DllCanUnloadNow must therefore not call the loader. A module without
+            // it cannot tell us it is idle: kept.
             const bool idle = m.requestsRunning == 0 && m.canUnloadNow && m.canUnloadNow() == S_OK;
             if (!idle) {
                 m.idleSince.reset();
@@ -123,27 +151,17 @@ public:
                 m.idleSince = now;
             }
             if (idle && now - *m.idleSince >= delay) {
-                dlclose(m.handle);
+                unused.push_back(m.handle);
                 it = modules_.erase(it);
             } else {
                 ++it;
             }
         }
+        return unused;
     }
 
-    bool Contains(const std::wstring& path) {
-        std::lock_guard lock(mutex_);
-        return modules_.count(path) != 0;
-    }
-
-    size_t Size() {
-        std::lock_guard lock(mutex_);
-        return modules_.size();
-    }
-
-private:
-    std::mutex mutex_;
-    std::map<std::wstring, Module> modules_;  // guarded by mutex_
+    Mutex mutex_;
+    std::map<std::wstring, Module> modules_ QUVO_GUARDED_BY(mutex_);
 };
 
 HRESULT ProgIdToClsid(const std::wstring& progId, CLSID& out, int hopsLeft) {

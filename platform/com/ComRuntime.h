@@ -4,9 +4,10 @@
 // entry per path. CoFreeUnusedLibraries dlcloses a module only when its DllCanUnloadNow
 // has answered S_OK, with no class-object request into it running, for a whole unload delay.
 //
-// Thread safety: one mutex guards the module table. It is not held while a module's
-// DllGetClassObject or IClassFactory code runs, so server code may call back into the runtime;
-// it is held around DllCanUnloadNow, which must therefore not call the loader itself.
+// Thread safety: one mutex guards the module table (innermost). It is not held while a
+// module's constructors, destructors (dlopen, dlclose), DllGetClassObject or IClassFactory
+// code runs, so server code may call back into the runtime; it is held around DllCanUnloadNow,
+// which must therefore not call the loader itself.
 #pragma once
 
 #include <string>

@@ -1,7 +1,6 @@
 // IDispatch::GetIDsOfNames and IDispatch::Invoke driven by a table of member declarations.
 #include "platform/com/DispatchTable.h"
 
-#include <cwctype>
 #include <exception>
 
 #include "platform/com/ComPtr.h"
@@ -10,13 +9,6 @@
 namespace QVO::Platform::Com {
 
 namespace {
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
-}
 
 // A by-reference argument may come as itself or as a VT_BYREF|VT_VARIANT holding that type;
 // an empty referenced VARIANT is turned into that type so the member can fill it.
@@ -85,7 +77,7 @@ const DispatchMember* DispatchTable::Find(DISPID id, MemberKind kind) const {
 
 DISPID DispatchTable::IdOf(std::wstring_view name) const {
     for (const auto& m : members_)
-        if (SameName(m.name, name)) return m.id;
+        if (EqualsNoCase(m.name, name)) return m.id;
     return DISPID_UNKNOWN;
 }
 

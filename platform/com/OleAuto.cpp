@@ -231,20 +231,11 @@ HRESULT RealOf(const VARIANT& v, double& out) {
     }
 }
 
-bool EqualsNoCase(const wchar_t* s, UINT len, const wchar_t* word) {
-    size_t n = std::wcslen(word);
-    if (len != n) return false;
-    for (UINT i = 0; i < len; ++i)
-        if (std::towlower(s[i]) != std::towlower(word[i])) return false;
-    return true;
-}
-
 HRESULT ToBool(const VARIANT& v, VARIANT_BOOL& out) {
     if (v.vt == VT_BSTR) {
-        const wchar_t* s = v.bstrVal ? v.bstrVal : L"";
-        UINT len = SysStringLen(v.bstrVal);
-        if (EqualsNoCase(s, len, L"true")) { out = VARIANT_TRUE; return S_OK; }
-        if (EqualsNoCase(s, len, L"false")) { out = VARIANT_FALSE; return S_OK; }
+        const std::wstring text = QVO::Platform::Com::ToWString(v.bstrVal);
+        if (QVO::Platform::Com::EqualsNoCase(text, L"true")) { out = VARIANT_TRUE; return S_OK; }
+        if (QVO::Platform::Com::EqualsNoCase(text, L"false")) { out = VARIANT_FALSE; return S_OK; }
     }
     double d = 0;
     HRESULT hr = RealOf(v, d);

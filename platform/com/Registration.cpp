@@ -5,8 +5,6 @@
 #include <limits.h>
 #include <stdlib.h>
 
-#include <cwctype>
-
 #include "platform/com/ComPtr.h"
 #include "platform/text/TextConv.h"
 #include "platform/registry/Registry.h"
@@ -50,17 +48,10 @@ std::wstring ProgIdClsid(const Place& place, const std::wstring& progId) {
     return key.GetString(L"").value_or(L"");
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-    return true;
-}
-
 void RemoveProgId(const Place& place, const std::wstring& progId, const std::wstring& clsidText) {
     if (progId.empty()) return;
     std::wstring named = ProgIdClsid(place, progId);
-    if (!named.empty() && !SameText(named, clsidText)) return;  // someone else's now
+    if (!named.empty() && !EqualsNoCase(named, clsidText)) return;  // someone else's now
     Reg::Key::DeleteTree(place.hive, place.root + progId);
 }
 
@@ -82,7 +73,7 @@ void RemoveInterface(const Place& place, const InterfaceRegistration& itf, const
     Reg::Key typeLib;
     if (Reg::Key::Open(place.hive, place.root + key + L"\\TypeLib", typeLib)) {
         std::wstring named = typeLib.GetString(L"").value_or(L"");
-        if (!named.empty() && !SameText(named, libText)) return;  // another library's now
+        if (!named.empty() && !EqualsNoCase(named, libText)) return;  // another library's now
     }
     Reg::Key::DeleteTree(place.hive, place.root + key);
 }
@@ -153,7 +144,7 @@ bool ScopeFromInstallCommand(LPCOLESTR cmdLine, RegistrationScope& out) {
         out = RegistrationScope::Machine;
         return true;
     }
-    if (SameText(text, L"user")) {
+    if (EqualsNoCase(text, L"user")) {
         out = RegistrationScope::User;
         return true;
     }

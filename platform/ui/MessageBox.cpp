@@ -3,18 +3,19 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <utility>
 
+#include "platform/sync/Mutex.h"
 #include "platform/text/TextConv.h"
 
 namespace QVO::Platform::UI {
 
 namespace {
 
-std::mutex g_mutex;
+// Innermost: held only to swap or copy the pointer, never while a handler runs.
+Mutex g_mutex;
 // Shared so a box in progress keeps its handler alive while another thread replaces it.
-std::shared_ptr<const MessageBoxHandler> g_handler;  // guarded by g_mutex
+std::shared_ptr<const MessageBoxHandler> g_handler QUVO_GUARDED_BY(g_mutex);
 
 }  // namespace
 
@@ -22,7 +23,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     auto next = handler ? std::make_shared<const MessageBoxHandler>(std::move(handler)) : nullptr;
     std::shared_ptr<const MessageBoxHandler> previous;
     {
-        std::lock_guard lock(g_mutex);
+        MutexLock lock(g_mutex);
         previous = std::exchange(g_handler, std::move(next));
     }
     return previous ? *previous : MessageBoxHandler{};
@@ -31,7 +32,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 int MessageBox(const std::wstring& text, const std::wstring& caption, MessageBoxButtons buttons) {
     std::shared_ptr<const MessageBoxHandler> handler;
     {
-        std::lock_guard lock(g_mutex);
+        MutexLock lock(g_mutex);
         handler = g_handler;
     }
     // The handler runs outside the lock: it may block on the user, or install another one.

@@ -4,11 +4,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "so/base/ManualResetEvent.h"
 #include "so/base/SafeDeque.h"
+#include "so/base/TaskError.h"
 #include "so/base/TaskInterfaces.h"
 #include "so/base/TaskThreadControl.h"
 
@@ -24,6 +24,8 @@ class CTaskThreadBase2;
 // StopThread() first in its own destructor, since the worker calls RunOne on it. Both are
 // created and destroyed on their owner's thread.
 // Thread safety: queue operations may be called from any thread; RunOne runs on the worker.
+// Locks: the queue's own and the error record's, innermost and held for one access; none is
+// held while a task runs.
 class CTaskContextBase {
 public:
     CTaskContextBase();
@@ -40,9 +42,9 @@ public:
     // Does nothing; a hook for derived queues.
     virtual void Reserved() {}
 
-    bool IsFlagSet() const { return m_flag.load() != 0; }
-    bool IsEmpty() const { return m_tasks.Empty(); }
-    int32_t GetTaskCount() const { return static_cast<int32_t>(m_tasks.Size()); }
+    bool IsFlagSet() const { return flag_.load() != 0; }
+    bool IsEmpty() const { return tasks_.Empty(); }
+    int32_t GetTaskCount() const { return static_cast<int32_t>(tasks_.Size()); }
     // Takes ownership and sets work available. Return 0.
     int32_t PushBack(std::unique_ptr<CTaskBase> task);
     int32_t PushFront(std::unique_ptr<CTaskBase> task);
@@ -50,31 +52,30 @@ public:
     // when its Execute returns.
     void ClearTasks();
 
-    ManualResetEvent& WorkAvailable() { return m_workAvailable; }
+    ManualResetEvent& WorkAvailable() { return workAvailable_; }
     // Once set, RunOne runs nothing more (set when a task fails).
-    ManualResetEvent& StopRunning() { return m_stopRunning; }
+    ManualResetEvent& StopRunning() { return stopRunning_; }
     // While set, RunOne leaves the task it ran where it is and skips its follow-up.
-    ManualResetEvent& Abandon() { return m_abandon; }
-    CTaskThreadBase2* GetThread() const { return m_thread; }
+    ManualResetEvent& Abandon() { return abandon_; }
+    CTaskThreadBase2* GetThread() const { return thread_; }
     // Stops and joins the attached thread, if any.
     void StopThread();
     // Text of the last exception a task threw; empty when none did.
-    std::string GetLastError() const;
+    std::string GetLastError() const { return errors_.Text(); }
 
 private:
     friend class CTaskThreadBase2;
     using TaskPtr = std::shared_ptr<CTaskBase>;
     void RemoveAndDelete(const TaskPtr& task);
-    void RecordError(const std::string& text);
 
-    SafeDeque<TaskPtr> m_tasks;
-    ManualResetEvent m_workAvailable;
-    ManualResetEvent m_stopRunning;
-    ManualResetEvent m_abandon;
-    std::atomic<int32_t> m_flag{0};
-    CTaskThreadBase2* m_thread = nullptr;   // set by Attach, cleared by either destructor
-    mutable std::mutex m_errorMutex;
-    std::string m_lastError;                // guarded by m_errorMutex
+    SafeDeque<TaskPtr> tasks_;
+    ManualResetEvent workAvailable_;
+    ManualResetEvent stopRunning_;
+    ManualResetEvent abandon_;
+    std::atomic<int32_t> flag_{0};
+    // Set by Attach, cleared by either destructor; both run on the owner's thread only.
+    CTaskThreadBase2* thread_ = nullptr;
+    LastError errors_;
 };
 
 // The worker thread of the second generation: same control protocol as CTaskThreadContext,
@@ -97,7 +98,7 @@ public:
     // Links this thread and context both ways and marks the thread initialised.
     // Returns 0, or kTaskE_UNEXPECTED (nothing changed) while a worker thread is alive.
     virtual int32_t Attach(CTaskContextBase* context);
-    CTaskContextBase* GetContext() const { return m_context.load(); }
+    CTaskContextBase* GetContext() const { return context_.load(); }
 
 protected:
     void RunningStep() override;
@@ -106,7 +107,7 @@ protected:
 private:
     friend class CTaskContextBase;
     void Detach();
-    std::atomic<CTaskContextBase*> m_context{nullptr};
+    std::atomic<CTaskContextBase*> context_{nullptr};
 };
 
 } // namespace QVO::BASE

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
+#include "platform/sync/Mutex.h"
 #include "so/base/ManualResetEvent.h"
 #include "so/base/SafeDeque.h"
 #include "so/base/TaskInterfaces.h"
@@ -24,6 +24,9 @@ namespace QVO::BASE {
 // calls would race with the object's destruction.
 // Thread safety: queue operations, CancelFront and the control operations may be called from
 // any thread; RunOne and OnIdle run on the worker thread.
+// Locks: the queue's own, idleMutex_ and the error record's are innermost and held for one
+// access; the control locks come before them (order in TaskThreadControl.h). None is held
+// while a task or the idle action runs, so callers may hold their own locks around queue calls.
 class CTaskThreadContext : public TaskThreadControl {
 public:
     using TaskPtr = std::shared_ptr<ITaskBase>;
@@ -43,7 +46,7 @@ public:
     virtual int32_t RunOne();
     virtual void CancelFront();
 
-    bool IsEmpty() const { return m_tasks.Empty(); }
+    bool IsEmpty() const { return tasks_.Empty(); }
     // Queue a task (an allocation failure propagates with nothing queued). Return 0.
     int32_t PushBack(TaskPtr task);
     int32_t PushFront(TaskPtr task);
@@ -53,30 +56,26 @@ public:
     void ClearTasks();
 
     void SetIdleTask(std::shared_ptr<ITask2> idleTask);
-    bool IsIdleDisabled() const { return m_idleDisabled.load() != 0; }
-    void* GetParameter() const { return m_parameter.load(); }
-    bool HasTaskFailed() const { return m_taskFailed.IsSet(); }
+    bool IsIdleDisabled() const { return idleDisabled_.load() != 0; }
+    void* GetParameter() const { return parameter_.load(); }
+    bool HasTaskFailed() const { return taskFailed_.IsSet(); }
 
 protected:
     void RunningStep() override;
-    // The front task taken out of the queue (empty when none).
-    TaskPtr TakeFront();
     TaskPtr PeekFront() const;
     // Removes this very task wherever it now stands (a task pushed to the front meanwhile stays).
     void RemoveTask(const TaskPtr& task);
-    // Stops every later task from running; the worker keeps looping.
-    void SignalTaskFailed(const std::string& reason);
-    bool IsShutDown() const { return m_shutdown.IsSet(); }
 
 private:
-    SafeDeque<TaskPtr> m_tasks;
-    std::atomic<void*> m_parameter{nullptr};
-    mutable std::mutex m_idleMutex;
-    std::shared_ptr<ITask2> m_idleTask;   // guarded by m_idleMutex
-    ManualResetEvent m_workAvailable;
-    ManualResetEvent m_taskFailed;
-    ManualResetEvent m_shutdown;
-    std::atomic<int32_t> m_idleDisabled{0};
+    SafeDeque<TaskPtr> tasks_;
+    std::atomic<void*> parameter_{nullptr};
+    // Innermost; held only to copy or swap the pointer, never while the idle action runs.
+    mutable Platform::Mutex idleMutex_;
+    std::shared_ptr<ITask2> idleTask_ QUVO_GUARDED_BY(idleMutex_);
+    ManualResetEvent workAvailable_;
+    ManualResetEvent taskFailed_;   // once set, stops every later task from running
+    ManualResetEvent shutdown_;
+    std::atomic<int32_t> idleDisabled_{0};
 };
 
 } // namespace QVO::BASE

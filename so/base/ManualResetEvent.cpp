@@ -6,56 +6,93 @@
 
 namespace QVO::BASE {
 
-// One WaitAny call. Lock order: an event's mutex, then the waiter's mutex.
+using Platform::MutexLock;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point DeadlineAfter(uint32_t timeoutMs) {
+    return Clock::now() + std::chrono::milliseconds(timeoutMs);
+}
+
+// Index of the first signalled event, or kWaitTimeout.
+int FirstSet(const std::vector<const ManualResetEvent*>& events) {
+    for (size_t i = 0; i < events.size(); ++i)
+        if (events[i]->IsSet()) return static_cast<int>(i);
+    return kWaitTimeout;
+}
+
+} // namespace
+
+// One WaitAny call, registered with every event it watches. Lock order: an event's mutex,
+// then the waiter's mutex (Set pokes the waiter while holding the event's lock).
 struct ManualResetEvent::Waiter {
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool poked = false;   // guarded by mutex; some watched event was set since the last look
+    Platform::Mutex mutex;
+    Platform::CondVar wake;
+    bool poked QUVO_GUARDED_BY(mutex) = false;    // some watched event was set since the last look
+    bool asleep QUVO_GUARDED_BY(mutex) = false;   // blocked in wake, for BlockedWaiters
 };
 
-ManualResetEvent::ManualResetEvent(std::string name) : m_name(std::move(name)) {}
+ManualResetEvent::ManualResetEvent(std::string name) : name_(std::move(name)) {}
 
 ManualResetEvent::~ManualResetEvent() = default;
 
 void ManualResetEvent::Set() {
-    std::lock_guard lock(m_mutex);
-    m_signalled = true;
-    m_changed.notify_all();
-    for (Waiter* waiter : m_waiters) {
-        std::lock_guard waiterLock(waiter->mutex);
+    MutexLock lock(mutex_);
+    signalled_ = true;
+    changed_.NotifyAll();
+    for (Waiter* waiter : waiters_) {
+        MutexLock waiterLock(waiter->mutex);
         waiter->poked = true;
-        waiter->wake.notify_all();
+        waiter->wake.NotifyAll();
     }
 }
 
 void ManualResetEvent::Reset() {
-    std::lock_guard lock(m_mutex);
-    m_signalled = false;
+    MutexLock lock(mutex_);
+    signalled_ = false;
 }
 
 bool ManualResetEvent::IsSet() const {
-    std::lock_guard lock(m_mutex);
-    return m_signalled;
+    MutexLock lock(mutex_);
+    return signalled_;
 }
 
 bool ManualResetEvent::Wait(uint32_t timeoutMs) const {
-    std::unique_lock lock(m_mutex);
-    auto signalled = [this] { return m_signalled; };
-    if (timeoutMs == kInfinite) {
-        m_changed.wait(lock, signalled);
-        return true;
+    MutexLock lock(mutex_);
+    if (signalled_ || timeoutMs == 0) return signalled_;
+    const auto deadline = DeadlineAfter(timeoutMs);
+    ++blockedInWait_;
+    while (!signalled_) {
+        if (timeoutMs == kInfinite) {
+            changed_.Wait(lock);
+        } else if (!changed_.WaitUntil(lock, deadline)) {
+            break;
+        }
     }
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled);
+    --blockedInWait_;
+    return signalled_;
+}
+
+size_t ManualResetEvent::BlockedWaiters() const {
+    MutexLock lock(mutex_);
+    size_t blocked = blockedInWait_;
+    for (Waiter* waiter : waiters_) {
+        MutexLock waiterLock(waiter->mutex);
+        if (waiter->asleep) ++blocked;
+    }
+    return blocked;
 }
 
 void ManualResetEvent::AddWaiter(Waiter* waiter) const {
-    std::lock_guard lock(m_mutex);
-    m_waiters.push_back(waiter);
+    MutexLock lock(mutex_);
+    waiters_.push_back(waiter);
 }
 
 void ManualResetEvent::RemoveWaiter(Waiter* waiter) const {
-    std::lock_guard lock(m_mutex);
-    m_waiters.erase(std::remove(m_waiters.begin(), m_waiters.end(), waiter), m_waiters.end());
+    MutexLock lock(mutex_);
+    waiters_.erase(std::remove(waiters_.begin(), waiters_.end(), waiter), waiters_.end());
 }
 
 int ManualResetEvent::WaitAny(std::initializer_list<const ManualResetEvent*> events, uint32_t timeoutMs) {
@@ -63,21 +100,26 @@ int ManualResetEvent::WaitAny(std::initializer_list<const ManualResetEvent*> eve
 }
 
 int ManualResetEvent::WaitAny(const std::vector<const ManualResetEvent*>& events, uint32_t timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = DeadlineAfter(timeoutMs);
     Waiter waiter;
     for (const ManualResetEvent* event : events) event->AddWaiter(&waiter);
     int fired = kWaitTimeout;
     for (;;) {
         // Registered before looking, so a Set after the look still pokes the waiter.
-        for (size_t i = 0; i < events.size() && fired == kWaitTimeout; ++i)
-            if (events[i]->IsSet()) fired = static_cast<int>(i);
-        if (fired != kWaitTimeout) break;
-        std::unique_lock lock(waiter.mutex);
-        if (timeoutMs == kInfinite) {
-            waiter.wake.wait(lock, [&] { return waiter.poked; });
-        } else if (!waiter.wake.wait_until(lock, deadline, [&] { return waiter.poked; })) {
-            break;
+        fired = FirstSet(events);
+        if (fired != kWaitTimeout || timeoutMs == 0) break;
+        MutexLock lock(waiter.mutex);
+        bool timedOut = false;
+        waiter.asleep = true;
+        while (!waiter.poked && !timedOut) {
+            if (timeoutMs == kInfinite) {
+                waiter.wake.Wait(lock);
+            } else {
+                timedOut = !waiter.wake.WaitUntil(lock, deadline);
+            }
         }
+        waiter.asleep = false;
+        if (!waiter.poked) break;   // timed out with nothing set
         waiter.poked = false;
     }
     for (const ManualResetEvent* event : events) event->RemoveWaiter(&waiter);

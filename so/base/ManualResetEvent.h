@@ -1,12 +1,13 @@
 // Manual-reset event with timed waits and wait-for-any, the signalling primitive of the task threads.
 #pragma once
 
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sync/Mutex.h"
 
 namespace QVO::BASE {
 
@@ -21,6 +22,8 @@ inline constexpr int kWaitTimeout = -1;
 // diagnostics only. Two workers whose events carry the same name never see each other's
 // signals; a suspend request to one device's worker must not stop another device's.
 //
+// Lock order: an event's mutex, then the mutex of a WaitAny call waiting on it. Both are
+// innermost: nothing else is locked while either is held.
 // Thread safety: all operations may be called from any thread at the same time.
 // Not copyable or movable: waiters hold its address while they wait.
 class ManualResetEvent {
@@ -35,23 +38,29 @@ public:
     bool IsSet() const;
     // True when the event is (or becomes) signalled within timeoutMs; kInfinite waits forever.
     bool Wait(uint32_t timeoutMs) const;
-    const std::string& Name() const { return m_name; }
+    const std::string& Name() const { return name_; }
 
     // Index (in the list) of the first signalled event, or kWaitTimeout. Waits at most
     // timeoutMs (kInfinite: no limit). Null entries are not allowed.
     static int WaitAny(const std::vector<const ManualResetEvent*>& events, uint32_t timeoutMs);
     static int WaitAny(std::initializer_list<const ManualResetEvent*> events, uint32_t timeoutMs);
 
+    // How many Wait and WaitAny calls are blocked on this event right now, asleep until a
+    // Set (or their time-out) wakes them. Lets a test set the event only once a waiter is
+    // really asleep, which is where a lost wake-up shows.
+    size_t BlockedWaiters() const;
+
 private:
     struct Waiter;
     void AddWaiter(Waiter* waiter) const;
     void RemoveWaiter(Waiter* waiter) const;
 
-    const std::string m_name;
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_changed;
-    bool m_signalled = false;                  // guarded by m_mutex
-    mutable std::vector<Waiter*> m_waiters;    // guarded by m_mutex; WaitAny callers now waiting
+    const std::string name_;
+    mutable Platform::Mutex mutex_;
+    mutable Platform::CondVar changed_;
+    bool signalled_ QUVO_GUARDED_BY(mutex_) = false;
+    mutable size_t blockedInWait_ QUVO_GUARDED_BY(mutex_) = 0;          // Wait callers asleep
+    mutable std::vector<Waiter*> waiters_ QUVO_GUARDED_BY(mutex_);      // WaitAny callers registered
 };
 
 } // namespace QVO::BASE

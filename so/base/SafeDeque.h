@@ -3,9 +3,10 @@
 
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <vector>
+
+#include "platform/sync/Mutex.h"
 
 namespace QVO::BASE {
 
@@ -27,27 +28,29 @@ public:
 
     // An allocation failure propagates as std::bad_alloc with nothing inserted.
     void PushBack(T value) {
-        std::lock_guard lock(m_mutex);
-        m_items.push_back(std::move(value));
+        Platform::MutexLock lock(mutex_);
+        items_.push_back(std::move(value));
     }
     void PushFront(T value) {
-        std::lock_guard lock(m_mutex);
-        m_items.push_front(std::move(value));
+        Platform::MutexLock lock(mutex_);
+        items_.push_front(std::move(value));
     }
     // The removed front element, or nothing when the queue is empty.
     std::optional<T> PopFront() {
-        std::lock_guard lock(m_mutex);
-        if (m_items.empty()) return std::nullopt;
-        std::optional<T> front(std::move(m_items.front()));
-        m_items.pop_front();
+        Platform::MutexLock lock(mutex_);
+        if (items_.empty()) return std::nullopt;
+        std::optional<T> front(std::move(items_.front()));
+        items_.pop_front();
         return front;
     }
     // Removes the first element equal to value; false when there is none.
     bool RemoveFirst(const T& value) {
-        std::lock_guard lock(m_mutex);
-        for (auto it = m_items.begin(); it != m_items.end(); ++it) {
+        std::optional<T> removed;   // destroyed after the lock is released, as in Clear
+        Platform::MutexLock lock(mutex_);
+        for (auto it = items_.begin(); it != items_.end(); ++it) {
             if (*it == value) {
-                m_items.erase(it);
+                removed.emplace(std::move(*it));
+                items_.erase(it);
                 return true;
             }
         }
@@ -55,34 +58,34 @@ public:
     }
     // A copy of the front element, or nothing when the queue is empty.
     std::optional<T> Front() const {
-        std::lock_guard lock(m_mutex);
-        if (m_items.empty()) return std::nullopt;
-        return m_items.front();
+        Platform::MutexLock lock(mutex_);
+        if (items_.empty()) return std::nullopt;
+        return items_.front();
     }
     // Takes every element out at once, in queue order.
     std::vector<T> TakeAll() {
-        std::lock_guard lock(m_mutex);
-        std::vector<T> all(std::make_move_iterator(m_items.begin()), std::make_move_iterator(m_items.end()));
-        m_items.clear();
+        Platform::MutexLock lock(mutex_);
+        std::vector<T> all(std::make_move_iterator(items_.begin()), std::make_move_iterator(items_.end()));
+        items_.clear();
         return all;
     }
     void Clear() {
         std::deque<T> dropped;
         {
-            std::lock_guard lock(m_mutex);
-            dropped.swap(m_items);
+            Platform::MutexLock lock(mutex_);
+            dropped.swap(items_);
         }
         // Elements are destroyed outside the lock: a task's destructor may queue or log.
     }
     size_t Size() const {
-        std::lock_guard lock(m_mutex);
-        return m_items.size();
+        Platform::MutexLock lock(mutex_);
+        return items_.size();
     }
     bool Empty() const { return Size() == 0; }
 
 private:
-    mutable std::mutex m_mutex;
-    std::deque<T> m_items;   // guarded by m_mutex
+    mutable Platform::Mutex mutex_;   // innermost: held for one access, never while calling out
+    std::deque<T> items_ QUVO_GUARDED_BY(mutex_);
 };
 
 } // namespace QVO::BASE

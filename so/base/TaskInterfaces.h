@@ -46,14 +46,14 @@ public:
     // Runs after a successful Execute of a task that was not cancelled meanwhile.
     virtual void OnSuccess() {}
 
-    void Cancel() { m_cancelled.store(1); }
-    bool IsCancelled() const { return m_cancelled.load() != 0; }
-    bool IsRunning() const { return m_running.load() != 0; }
-    void SetRunning(bool running) { m_running.store(running ? 1 : 0); }
+    void Cancel() { cancelled_.store(1); }
+    bool IsCancelled() const { return cancelled_.load() != 0; }
+    bool IsRunning() const { return running_.load() != 0; }
+    void SetRunning(bool running) { running_.store(running ? 1 : 0); }
 
 private:
-    std::atomic<int32_t> m_cancelled{0};
-    std::atomic<int32_t> m_running{0};
+    std::atomic<int32_t> cancelled_{0};
+    std::atomic<int32_t> running_{0};
 };
 
 } // namespace QVO::BASE

@@ -1,7 +1,7 @@
 // Worker control protocol: start/suspend/resume/stop handshakes and the worker's main loop.
 #include "so/base/TaskThreadControl.h"
 
-#include <exception>
+#include <chrono>
 
 namespace QVO::BASE {
 
@@ -17,12 +17,12 @@ const char* TaskThreadStateName(TaskThreadState state) {
 }
 
 TaskThreadControl::TaskThreadControl(const std::string& nameSuffix, TaskThreadTiming timing)
-    : m_suspendRequest("ThreadSuspend" + nameSuffix),
-      m_resume("ThreadResume" + nameSuffix),
-      m_suspendAcknowledged("ThreadSuspendSuccessFul" + nameSuffix),
-      m_stopRequest(),
-      m_stopAcknowledged("ThreadStopSuccessful" + nameSuffix),
-      m_timing(timing) {}
+    : suspendRequest_("ThreadSuspend" + nameSuffix),
+      resume_("ThreadResume" + nameSuffix),
+      suspendAcknowledged_("ThreadSuspendSuccessFul" + nameSuffix),
+      stopRequest_(),
+      stopAcknowledged_("ThreadStopSuccessful" + nameSuffix),
+      timing_(timing) {}
 
 TaskThreadControl::~TaskThreadControl() {
     // Derived classes have stopped the worker already; this catches a thread that was only
@@ -32,109 +32,111 @@ TaskThreadControl::~TaskThreadControl() {
 }
 
 bool TaskThreadControl::OnWorkerThread() const {
-    return m_workerId.load() == std::this_thread::get_id();
+    return workerId_.load() == std::this_thread::get_id();
 }
 
 bool TaskThreadControl::HasThread() const {
-    std::lock_guard lock(m_controlMutex);
-    return m_thread.joinable() && !m_stopPending;
+    Platform::MutexLock lock(controlMutex_);
+    return thread_.joinable() && !stopPending_;
 }
 
 std::thread::id TaskThreadControl::GetThreadId() const {
-    std::lock_guard lock(m_controlMutex);
-    return m_thread.get_id();
+    Platform::MutexLock lock(controlMutex_);
+    return thread_.get_id();
 }
 
 bool TaskThreadControl::MarkInitialised() {
     if (HasThread()) return false;
-    m_state.store(TaskThreadState::Initialised);
+    state_.store(TaskThreadState::Initialised);
     return true;
 }
 
 void TaskThreadControl::JoinStoppedThread() {
     if (OnWorkerThread()) return;
-    std::lock_guard lifecycle(m_lifecycleMutex);
+    Platform::MutexLock lifecycle(lifecycleMutex_);
     JoinStoppedThreadLocked();
 }
 
 void TaskThreadControl::JoinStoppedThreadLocked() {
     std::thread stopped;
     {
-        std::lock_guard lock(m_controlMutex);
-        if (!m_thread.joinable() || !m_stopPending) return;
-        stopped = std::move(m_thread);
-        m_stopPending = false;
+        Platform::MutexLock lock(controlMutex_);
+        if (!thread_.joinable() || !stopPending_) return;
+        stopped = std::move(thread_);
+        stopPending_ = false;
     }
+    // Joined without the control lock: the worker may still take it on its way out (a task
+    // calling a control operation), and HasThread callers must not wait for the join.
     stopped.join();
     // Thread ids are reused once joined; a stale one would make a later caller look like the worker.
-    m_workerId.store(std::thread::id{});
+    workerId_.store(std::thread::id{});
 }
 
 int32_t TaskThreadControl::Start() {
-    if (m_state.load() == TaskThreadState::New) return kTaskE_UNEXPECTED;
+    if (state_.load() == TaskThreadState::New) return kTaskE_UNEXPECTED;
     // The worker cannot wait for its own end; it can only be told to carry on, and not
     // against a stop already requested (its controller may be joining it right now).
     if (OnWorkerThread()) {
-        std::lock_guard lock(m_controlMutex);
-        return m_stopRequest.IsSet() ? 0 : SignalRunning();
+        Platform::MutexLock lock(controlMutex_);
+        return stopRequest_.IsSet() ? 0 : SignalRunning();
     }
     // Held across the join, so no second controller starts a thread while the old one lives.
-    std::lock_guard lifecycle(m_lifecycleMutex);
+    Platform::MutexLock lifecycle(lifecycleMutex_);
     // A worker that was asked to stop must be gone before the stop request is reset,
     // or it would carry on beside the new one.
     JoinStoppedThreadLocked();
-    std::lock_guard lock(m_controlMutex);
+    Platform::MutexLock lock(controlMutex_);
     SignalRunning();
-    if (!m_thread.joinable()) {
-        m_stopAcknowledged.Reset();
-        m_thread = std::thread(&TaskThreadControl::ThreadProc, this);
-        m_workerId.store(m_thread.get_id());
+    if (!thread_.joinable()) {
+        stopAcknowledged_.Reset();
+        thread_ = std::thread(&TaskThreadControl::ThreadProc, this);
+        workerId_.store(thread_.get_id());
     }
     return 0;
 }
 
-// m_controlMutex held, so a stop requested meanwhile is never reset unseen.
+// controlMutex_ held, so a stop requested meanwhile is never reset unseen.
 int32_t TaskThreadControl::SignalRunning() {
     // The state is stored before signalling, so a worker that wakes acts on it.
-    m_state.store(TaskThreadState::Running);
-    m_stopRequest.Reset();
-    m_suspendRequest.Reset();
-    m_resume.Set();
+    state_.store(TaskThreadState::Running);
+    stopRequest_.Reset();
+    suspendRequest_.Reset();
+    resume_.Set();
     return 0;
 }
 
 int32_t TaskThreadControl::Resume() {
     {
-        std::lock_guard lock(m_controlMutex);
-        if (m_thread.joinable() && !m_stopPending) return SignalRunning();
+        Platform::MutexLock lock(controlMutex_);
+        if (thread_.joinable() && !stopPending_) return SignalRunning();
     }
     return Start();
 }
 
 void TaskThreadControl::Suspend() {
-    if (!HasThread() || m_state.load() == TaskThreadState::Suspended) return;
-    m_resume.Reset();
-    m_suspendAcknowledged.Reset();
-    m_suspendRequest.Set();
-    std::this_thread::sleep_for(std::chrono::milliseconds(m_timing.suspendSettleMs));
+    if (!HasThread() || state_.load() == TaskThreadState::Suspended) return;
+    resume_.Reset();
+    suspendAcknowledged_.Reset();
+    suspendRequest_.Set();
+    std::this_thread::sleep_for(std::chrono::milliseconds(timing_.suspendSettleMs));
     // On the worker itself nobody else can acknowledge; the loop suspends after this task.
     // A worker that leaves its loop meanwhile never acknowledges: no point waiting for it.
     const int fired = OnWorkerThread()
         ? 0
-        : ManualResetEvent::WaitAny({&m_suspendAcknowledged, &m_stopAcknowledged}, m_timing.suspendAckTimeoutMs);
+        : ManualResetEvent::WaitAny({&suspendAcknowledged_, &stopAcknowledged_}, timing_.suspendAckTimeoutMs);
     if (fired == kWaitTimeout) OnSuspendNotAcknowledged();
     // A Stop that came meanwhile keeps its state.
-    if (fired == 1 && m_state.load() == TaskThreadState::Stopped) return;
-    m_state.store(TaskThreadState::Suspended);
+    if (fired == 1 && state_.load() == TaskThreadState::Stopped) return;
+    state_.store(TaskThreadState::Suspended);
 }
 
 void TaskThreadControl::RequestStop() {
-    std::lock_guard lock(m_controlMutex);
-    if (!m_thread.joinable() || m_stopPending) return;
-    m_state.store(TaskThreadState::Stopped);
-    m_stopAcknowledged.Reset();
-    m_stopRequest.Set();
-    m_stopPending = true;
+    Platform::MutexLock lock(controlMutex_);
+    if (!thread_.joinable() || stopPending_) return;
+    state_.store(TaskThreadState::Stopped);
+    stopAcknowledged_.Reset();
+    stopRequest_.Set();
+    stopPending_ = true;
 }
 
 int32_t TaskThreadControl::Stop() {
@@ -144,48 +146,35 @@ int32_t TaskThreadControl::Stop() {
 }
 
 void TaskThreadControl::PauseUnlessStopped(uint32_t ms) {
-    if (ms != 0) m_stopRequest.Wait(ms);
-}
-
-void TaskThreadControl::RecordError(const std::string& text) {
-    std::lock_guard lock(m_errorMutex);
-    m_lastError = text;
-}
-
-std::string TaskThreadControl::GetLastError() const {
-    std::lock_guard lock(m_errorMutex);
-    return m_lastError;
+    if (ms != 0) stopRequest_.Wait(ms);
 }
 
 void TaskThreadControl::ThreadProc() {
-    m_workerId.store(std::this_thread::get_id());
-    // No exception may leave the thread: it would end the process.
-    try {
-        while (!m_stopRequest.IsSet()) LoopOnce();
-    } catch (const std::exception& error) {
-        RecordError(error.what());
-    } catch (...) {
-        RecordError("unknown exception on the worker thread");
-    }
+    workerId_.store(std::this_thread::get_id());
+    // No exception may leave the thread (it would end the process); one that gets this far
+    // (from the idle action or a hook) ends the loop and is kept for GetLastError.
+    CatchAndRecord(errors_, "on the worker thread", [this] {
+        while (!stopRequest_.IsSet()) LoopOnce();
+    });
     // Acknowledged on every way out, so nobody waits for a worker that is already gone.
-    m_stopAcknowledged.Set();
+    stopAcknowledged_.Set();
 }
 
 void TaskThreadControl::WaitForResumeOrStop() {
-    if (ManualResetEvent::WaitAny({&m_stopRequest, &m_resume}, kInfinite) == 1) m_resume.Reset();
+    if (ManualResetEvent::WaitAny({&stopRequest_, &resume_}, kInfinite) == 1) resume_.Reset();
 }
 
 void TaskThreadControl::LoopOnce() {
-    if (m_suspendRequest.IsSet()) {
-        if (!m_suspendAcknowledged.IsSet()) {
-            m_suspendAcknowledged.Set();
+    if (suspendRequest_.IsSet()) {
+        if (!suspendAcknowledged_.IsSet()) {
+            suspendAcknowledged_.Set();
             return;
         }
         // Acknowledged: no further task runs until resume, whatever state is visible yet.
         WaitForResumeOrStop();
         return;
     }
-    switch (m_state.load()) {
+    switch (state_.load()) {
     case TaskThreadState::Suspended:
         WaitForResumeOrStop();
         break;
@@ -193,9 +182,25 @@ void TaskThreadControl::LoopOnce() {
         RunningStep();
         break;
     default:
-        ManualResetEvent::WaitAny({&m_stopRequest, &m_resume, &m_suspendRequest}, kInfinite);
+        ManualResetEvent::WaitAny({&stopRequest_, &resume_, &suspendRequest_}, kInfinite);
         break;
     }
+}
+
+void TaskThreadControl::ServeQueue(ManualResetEvent& work, const std::function<bool()>& isEmpty,
+                                   const std::function<void()>& runOne, const std::function<void()>& onIdle) {
+    if (!isEmpty() || work.Wait(timing_.workWaitMs)) {
+        PauseUnlessStopped(timing_.taskDelayMs);
+        // A stop or suspend that came during the pause wins over the task.
+        if (!isEmpty() && !stopRequest_.IsSet() && !suspendRequest_.IsSet())
+            CatchAndRecord(errors_, "from RunOne", runOne);   // recorded; the worker goes on
+    } else {
+        if (onIdle) onIdle();
+        ManualResetEvent::WaitAny({&stopRequest_, &suspendRequest_, &work}, timing_.idleWaitMs);
+    }
+    // Reset only when empty: a producer inserts before it sets, so a task queued around this
+    // reset is still seen by the emptiness check of the next pass.
+    if (isEmpty()) work.Reset();
 }
 
 } // namespace QVO::BASE

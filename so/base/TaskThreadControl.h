@@ -3,11 +3,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <thread>
 
+#include "platform/sync/Mutex.h"
 #include "so/base/ManualResetEvent.h"
+#include "so/base/TaskError.h"
 
 namespace QVO::BASE {
 
@@ -43,6 +45,9 @@ struct TaskThreadTiming {
 // the destructor, which must not run on the worker.
 // Thread safety: Start, Resume, Suspend and Stop may be called from any thread; the loop and
 // the hooks run on the worker thread.
+// Lock order: lifecycleMutex_, then controlMutex_, then an event's lock (ManualResetEvent).
+// The worker takes neither control lock itself, only when a task calls a control operation,
+// and no framework lock is held while a task, the idle action or a hook runs.
 class TaskThreadControl {
 public:
     TaskThreadControl(const std::string& nameSuffix, TaskThreadTiming timing);
@@ -59,15 +64,15 @@ public:
     // Start, Stop or the destructor. For owners that wait for StopAcknowledged with a limit.
     void RequestStop();
 
-    TaskThreadState GetState() const { return m_state.load(); }
+    TaskThreadState GetState() const { return state_.load(); }
     // True while a worker thread exists that has not been asked to stop.
     bool HasThread() const;
     std::thread::id GetThreadId() const;
     // Set by the worker when it leaves its loop for whatever reason.
-    ManualResetEvent& StopAcknowledged() { return m_stopAcknowledged; }
+    ManualResetEvent& StopAcknowledged() { return stopAcknowledged_; }
     // Text of the last exception caught on the worker thread; empty when there was none.
-    std::string GetLastError() const;
-    const TaskThreadTiming& Timing() const { return m_timing; }
+    std::string GetLastError() const { return errors_.Text(); }
+    const TaskThreadTiming& Timing() const { return timing_; }
 
 protected:
     // One pass of the loop in the running state.
@@ -79,32 +84,40 @@ protected:
     bool MarkInitialised();
     // Waits up to ms, waking early on a stop request.
     void PauseUnlessStopped(uint32_t ms);
-    void RecordError(const std::string& text);
+    // One running pass over a queue, the same for both generations: when there is work, the
+    // task pause and then one runOne (unless a stop or suspend came meanwhile; what it throws
+    // is recorded); otherwise onIdle (if given; what it throws ends the loop) and a wait for
+    // work, stop or suspend. `work` is the queue's work-available event.
+    void ServeQueue(ManualResetEvent& work, const std::function<bool()>& isEmpty,
+                    const std::function<void()>& runOne, const std::function<void()>& onIdle);
+    LastError& Errors() { return errors_; }
 
-    ManualResetEvent m_suspendRequest;
-    ManualResetEvent m_resume;
-    ManualResetEvent m_suspendAcknowledged;
-    ManualResetEvent m_stopRequest;
-    ManualResetEvent m_stopAcknowledged;
+    ManualResetEvent suspendRequest_;
+    ManualResetEvent resume_;
+    ManualResetEvent suspendAcknowledged_;
+    ManualResetEvent stopRequest_;
+    ManualResetEvent stopAcknowledged_;
 
 private:
     void ThreadProc();
     void LoopOnce();
     void WaitForResumeOrStop();
-    void JoinStoppedThread();
-    void JoinStoppedThreadLocked();   // m_lifecycleMutex held
-    int32_t SignalRunning();          // m_controlMutex held
+    void JoinStoppedThread() QUVO_EXCLUDES(lifecycleMutex_, controlMutex_);
+    void JoinStoppedThreadLocked() QUVO_REQUIRES(lifecycleMutex_) QUVO_EXCLUDES(controlMutex_);
+    int32_t SignalRunning() QUVO_REQUIRES(controlMutex_);
     bool OnWorkerThread() const;
 
-    const TaskThreadTiming m_timing;
-    std::atomic<TaskThreadState> m_state{TaskThreadState::New};
-    std::mutex m_lifecycleMutex;         // serialises thread creation and joining; held across join
-    mutable std::mutex m_controlMutex;   // guards m_thread and m_stopPending; never held while waiting
-    std::thread m_thread;
-    bool m_stopPending = false;          // the thread in m_thread was asked to stop but not joined
-    std::atomic<std::thread::id> m_workerId{};
-    mutable std::mutex m_errorMutex;
-    std::string m_lastError;             // guarded by m_errorMutex
+    const TaskThreadTiming timing_;
+    std::atomic<TaskThreadState> state_{TaskThreadState::New};
+    // Serialises thread creation and joining; held across a join (so not by the worker).
+    Platform::Mutex lifecycleMutex_ QUVO_ACQUIRED_BEFORE(controlMutex_);
+    // Short: guards the thread handle and the stop flag; never held while waiting or joining.
+    mutable Platform::Mutex controlMutex_;
+    std::thread thread_ QUVO_GUARDED_BY(controlMutex_);
+    // The thread in thread_ was asked to stop but has not been joined yet.
+    bool stopPending_ QUVO_GUARDED_BY(controlMutex_) = false;
+    std::atomic<std::thread::id> workerId_{};
+    LastError errors_;
 };
 
 } // namespace QVO::BASE

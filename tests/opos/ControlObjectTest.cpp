@@ -1,123 +1,17 @@
 // The POSPrinter and CashDrawer control objects against a fake service object: opening through
-// the registry, every OpenResult, forwarding of arguments and results, and events both ways.
-#include <dlfcn.h>
+// the registry, every OpenResult, forwarding of arguments and results.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cwchar>
-#include <fstream>
-#include <thread>
 
 #include "opos/CashDrawerControl.h"
 #include "opos/PosPrinterControl.h"
-#include "platform/com/ComPtr.h"
-#include "platform/text/TextConv.h"
-#include "platform/registry/Registry.h"
-#include "tests/opos/FakeServiceObjectIds.h"
-#include "tests/platform/com/TempRegistry.h"
+#include "tests/opos/ControlTestSupport.h"
 
 using namespace QVO::Opos;
 using namespace QVO::Test;
-namespace Reg = QVO::Platform::Registry;
 
 namespace {
-
-const std::wstring kPrinterKey = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter";
-const std::wstring kDrawerKey = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\CashDrawer";
-
-// Access to the fake's test exports while a test holds the module loaded.
-class FakeModule {
-public:
-    FakeModule() : handle_(dlopen(QUVO_FAKE_SO, RTLD_NOW | RTLD_LOCAL)) {}
-    ~FakeModule() {
-        if (handle_) dlclose(handle_);
-    }
-    explicit operator bool() const { return handle_ != nullptr; }
-    template <class Fn>
-    Fn Get(const char* name) const { return reinterpret_cast<Fn>(dlsym(handle_, name)); }
-
-    std::vector<std::wstring> Trace() const {
-        std::vector<std::wstring> trace;
-        if (auto take = Get<void (*)(std::vector<std::wstring>*)>("FakeSO_TakeTrace")) take(&trace);
-        return trace;
-    }
-    int LiveObjects() const { return Get<int (*)()>("FakeSO_LiveObjects")(); }
-    IDispatch* TakeLastReceiver() const { return Get<IDispatch* (*)()>("FakeSO_TakeLastReceiver")(); }
-
-private:
-    void* handle_;
-};
-
-// Everything the tests need in the registry, written as one .reg import (one locked change
-// instead of a hundred single writes).
-class RegScript {
-public:
-    void Key(const std::wstring& path) { text_ += L"\n[HKEY_LOCAL_MACHINE\\" + path + L"]\n"; }
-    void Value(const std::wstring& name, const std::wstring& data) {
-        text_ += (name.empty() ? L"@" : L"\"" + name + L"\"") + L"=\"" + data + L"\"\n";
-    }
-    // Registers one fake class with its versioned and version-independent ProgIDs.
-    void FakeClass(const QVO::Test::FakeClass& c) {
-        const std::wstring clsid = QVO::Platform::Com::GuidToString(c.clsid);
-        const std::wstring progId = std::wstring(c.progId) + L".1";
-        Key(L"SOFTWARE\\Classes\\CLSID\\" + clsid + L"\\InprocServer32");
-        Value(L"", QVO::Platform::Text::Utf8ToWide(QUVO_FAKE_SO));
-        Value(L"ThreadingModel", L"Apartment");
-        Key(L"SOFTWARE\\Classes\\" + progId + L"\\CLSID");
-        Value(L"", clsid);
-        Key(L"SOFTWARE\\Classes\\" + std::wstring(c.progId) + L"\\CurVer");  // only CurVer
-        Value(L"", progId);
-    }
-    void Entry(const std::wstring& classKey, const std::wstring& entry, const wchar_t* progId) {
-        Key(classKey + L"\\" + entry);
-        if (progId) Value(L"", progId);
-    }
-    void LogicalName(const std::wstring& classKey, const std::wstring& name, const std::wstring& entry) {
-        Key(classKey);
-        Value(name, entry);
-    }
-    bool Import() const {
-        const std::string file = QVO::Test::TheTempRegistry().Dir() + "/setup.reg";
-        std::ofstream(file) << QVO::Platform::Text::WideToUtf8(L"Windows Registry Editor Version 5.00\n" + text_);
-        return Reg::ImportFile(file).ok();
-    }
-
-private:
-    std::wstring text_;
-};
-
-bool Contains(const std::vector<std::wstring>& trace, const std::wstring& line) {
-    return std::find(trace.begin(), trace.end(), line) != trace.end();
-}
-
-class OposControl : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        RegScript reg;
-        for (const FakeClass& c : kFakeClasses) reg.FakeClass(c);
-        reg.Entry(kPrinterKey, L"Fake_01", L"QuvoFake.Printer");  // version-independent: via CurVer
-        reg.LogicalName(kPrinterKey, L"Receipt", L"Fake_01");
-        reg.Entry(kPrinterKey, L"Old_01", L"QuvoFake.OldVersion.1");
-        reg.Entry(kPrinterKey, L"FailOpen_01", L"QuvoFake.FailOpen.1");
-        reg.Entry(kPrinterKey, L"FailSilently_01", L"QuvoFake.FailSilently.1");
-        reg.Entry(kPrinterKey, L"Incomplete_01", L"QuvoFake.Incomplete.1");
-        reg.Entry(kPrinterKey, L"Legacy_01", L"QuvoFake.Legacy.1");
-        reg.Entry(kPrinterKey, L"NoCreate_01", L"QuvoFake.NoCreate.1");
-        reg.Entry(kPrinterKey, L"NoProgId_01", nullptr);
-        reg.Entry(kPrinterKey, L"BadProgId_01", L"No.Such.ProgId");
-        reg.LogicalName(kPrinterKey, L"Dangling", L"Removed_01");
-        reg.Entry(kDrawerKey, L"Drawer_01", L"QuvoFake.Printer.1");
-        ASSERT_TRUE(reg.Import());
-    }
-
-    void SetUp() override {
-        ASSERT_TRUE(fake);
-        fake.Trace();  // start each test with an empty trace
-    }
-
-    FakeModule fake;
-};
 
 TEST_F(OposControl, OpenResolvesTheLogicalNameAndHandsOverItsReceiver) {
     CPosPrinterControl printer;
@@ -285,103 +179,6 @@ TEST_F(OposControl, OptionalMethodMissingFromAnOlderServiceAnswersNoService) {
     EXPECT_EQ(fake.Trace(), std::vector<std::wstring>{L"PrintNormal(2,\"ok\")=>0@0"});
 }
 
-TEST_F(OposControl, EventsArriveOnTheServiceObjectsThread) {
-    CPosPrinterControl printer;
-    std::thread::id handlerThread;
-    std::vector<int32_t> statuses, outputs;
-    printer.SetStatusUpdateEventHandler([&](int32_t status) {
-        handlerThread = std::this_thread::get_id();
-        statuses.push_back(status);
-    });
-    printer.SetOutputCompleteEventHandler([&](int32_t id) { outputs.push_back(id); });
-    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
-    std::wstring text;
-    int32_t data = PTR_SUE_COVER_OPEN;
-    printer.DirectIO(kFireStatusUpdate, data, text);
-    data = 17;
-    printer.DirectIO(kFireOutputComplete, data, text);
-    EXPECT_EQ(statuses, std::vector<int32_t>{PTR_SUE_COVER_OPEN});
-    EXPECT_EQ(outputs, std::vector<int32_t>{17});
-    EXPECT_NE(handlerThread, std::this_thread::get_id());
-}
-
-TEST_F(OposControl, ErrorResponseChosenByTheHandlerReachesTheServiceObject) {
-    CPosPrinterControl printer;
-    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
-    std::wstring text;
-    int32_t response = 0;
-    // Without a handler the service object's default (retry) stands.
-    printer.DirectIO(kFireError, response, text);
-    EXPECT_EQ(response, OPOS_ER_RETRY);
-
-    std::vector<int32_t> seen;
-    printer.SetErrorEventHandler([&](int32_t rc, int32_t ext, int32_t locus, int32_t& answer) {
-        seen = {rc, ext, locus, answer};
-        answer = OPOS_ER_CLEAR;
-    });
-    printer.DirectIO(kFireError, response, text);
-    EXPECT_EQ(seen, (std::vector<int32_t>{OPOS_E_EXTENDED, 201, OPOS_EL_OUTPUT, OPOS_ER_RETRY}));
-    EXPECT_EQ(response, OPOS_ER_CLEAR);
-}
-
-TEST_F(OposControl, DirectIOEventPassesDataAndStringBothWays) {
-    CPosPrinterControl printer;
-    printer.SetDirectIOEventHandler([](int32_t eventNumber, int32_t& data, std::wstring& text) {
-        data += eventNumber;
-        text = L"<" + text + L">";
-    });
-    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
-    int32_t data = 5;
-    std::wstring text = L"ping";
-    printer.DirectIO(kFireDirectIO, data, text);
-    EXPECT_EQ(data, 12);
-    EXPECT_EQ(text, L"<ping>");
-}
-
-TEST_F(OposControl, NoHandlerRunsAfterClose) {
-    // A service object that fires late (its thread outlived CloseService) must not reach the
-    // application's handler, which may already be gone.
-    CPosPrinterControl printer;
-    int calls = 0;
-    printer.SetStatusUpdateEventHandler([&](int32_t) { ++calls; });
-    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
-    IDispatch* receiver = fake.TakeLastReceiver();
-    ASSERT_NE(receiver, nullptr);
-    printer.Close();
-
-    LPOLESTR name = const_cast<LPOLESTR>(L"SOStatusUpdate");
-    DISPID id = DISPID_UNKNOWN;
-    ASSERT_EQ(receiver->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_I4;
-    arg.lVal = 24;
-    DISPPARAMS params{&arg, nullptr, 1, 0};
-    EXPECT_EQ(receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-              S_OK);
-    receiver->Release();
-    EXPECT_EQ(calls, 0);
-}
-
-TEST_F(OposControl, ReplacingHandlersWhileEventsArriveIsSafe) {
-    // Under TSan this catches handler storage touched without the sink's lock.
-    CPosPrinterControl printer;
-    ASSERT_EQ(printer.Open(L"Fake_01"), OPOS_SUCCESS);
-    std::atomic<bool> stop{false};
-    std::atomic<int> delivered{0};
-    std::thread installer([&] {
-        while (!stop) printer.SetStatusUpdateEventHandler([&](int32_t) { ++delivered; });
-    });
-    std::wstring text;
-    for (int i = 0; i < 50; ++i) {
-        int32_t data = 1000 + i;
-        printer.DirectIO(kFireStatusUpdate, data, text);
-    }
-    stop = true;
-    installer.join();
-    EXPECT_LE(delivered, 50);
-    EXPECT_GT(delivered, 0);
-}
 
 TEST_F(OposControl, CashDrawerOpensItsOwnClassAndForwardsDrawerCalls) {
     CCashDrawerControl drawer;
@@ -400,5 +197,6 @@ TEST_F(OposControl, CashDrawerOpensItsOwnClassAndForwardsDrawerCalls) {
     EXPECT_EQ(other.Open(L"Receipt"), OPOS_E_NOEXIST);
     EXPECT_EQ(other.GetOpenResult(), OPOS_OR_REGBADNAME);
 }
+
 
 }  // namespace

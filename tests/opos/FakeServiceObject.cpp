@@ -22,6 +22,8 @@ std::atomic<int> g_live{0};
 std::mutex g_traceMutex;
 std::vector<std::wstring> g_trace;        // guarded by g_traceMutex
 IDispatch* g_lastReceiver = nullptr;      // guarded by g_traceMutex; one reference held
+std::mutex g_lateMutex;
+std::vector<std::thread> g_lateEvents;    // guarded by g_lateMutex; joined by FakeSO_JoinLateEvents
 
 void Trace(std::wstring line) {
     std::lock_guard lock(g_traceMutex);
@@ -146,6 +148,21 @@ private:
         return hr;
     }
 
+    // Fires SOStatusUpdate(value) from a thread of its own that nobody here waits for, as a
+    // service object whose event thread is still delivering when it is closed.
+    void FireLate(LONG value) {
+        ComPtr<IDispatch> receiver = receiver_;  // the thread's own reference
+        const DISPID id = eventIds_[3];
+        if (!receiver || id == DISPID_UNKNOWN) return;
+        std::lock_guard lock(g_lateMutex);
+        g_lateEvents.emplace_back([receiver, id, value] {
+            Variant arg(value);
+            DISPPARAMS params{arg.Get(), nullptr, 1, 0};
+            receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                             nullptr);
+        });
+    }
+
     void FireOrEcho(DispatchCall& c) {
         LONG* data = c.LongRef(1);
         BSTR* text = c.BstrRef(2);
@@ -169,6 +186,9 @@ private:
                 *data = response;
                 break;
             }
+            case kFireStatusUpdateLate:
+                FireLate(*data);
+                break;
             case kFireDirectIO: {
                 LONG value = *data;
                 args.emplace_back(LONG(7));
@@ -270,6 +290,16 @@ __attribute__((visibility("default"))) void FakeSO_TakeTrace(std::vector<std::ws
 }
 
 __attribute__((visibility("default"))) int FakeSO_LiveObjects() { return g_live; }
+
+// Waits for every event thread started by kFireStatusUpdateLate.
+__attribute__((visibility("default"))) void FakeSO_JoinLateEvents() {
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard lock(g_lateMutex);
+        threads.swap(g_lateEvents);
+    }
+    for (std::thread& t : threads) t.join();
+}
 
 // Returns the receiver last given to OpenService with a new reference (or null), and forgets it.
 __attribute__((visibility("default"))) IDispatch* FakeSO_TakeLastReceiver() {

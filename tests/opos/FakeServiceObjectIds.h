@@ -29,5 +29,8 @@ constexpr LONG kFireStatusUpdate = 1;    // SOStatusUpdate(data)
 constexpr LONG kFireError = 2;           // SOError(114, 201, 1, &response); data = response
 constexpr LONG kFireOutputComplete = 3;  // SOOutputComplete(data)
 constexpr LONG kFireDirectIO = 4;        // SODirectIO(7, &data, &string)
+// SOStatusUpdate(data) from an event thread that is not waited for: DirectIO returns at once
+// and the delivery may outlast CloseService. The test joins it (FakeSO_JoinLateEvents).
+constexpr LONG kFireStatusUpdateLate = 5;
 
 }  // namespace QVO::Test

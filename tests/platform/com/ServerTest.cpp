@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -206,6 +207,29 @@ TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
     FreeIdleModulesNow();
     EXPECT_FALSE(IsModuleLoaded(path));
     // Really gone from the process, not only from the table.
+    EXPECT_EQ(dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD), nullptr);
+}
+
+TEST_F(ComServer, ModuleDestructorsMayCallTheLoader) {
+    // A server's cleanup at unload may call the runtime; the loader must not hold its table
+    // lock around dlclose, or that call deadlocks.
+    ASSERT_EQ(RegisterMachine(), S_OK);
+    FreeIdleModulesNow();
+    const std::wstring path = InprocServerPath(CLSID_TestEcho);
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    void* module = dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    auto arm = reinterpret_cast<void (*)()>(dlsym(module, "TestServer_CallLoaderAtUnload"));
+    ASSERT_NE(arm, nullptr);
+    arm();
+    dlclose(module);  // only the loader's reference is left
+    factory.Reset();
+
+    auto unloading = std::async(std::launch::async, FreeIdleModulesNow);
+    const bool unloaded = unloading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    ASSERT_TRUE(unloaded) << "unloading deadlocked";
+    EXPECT_FALSE(IsModuleLoaded(path));
     EXPECT_EQ(dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ComPtr.h"
+#include "platform/com/ComRuntime.h"
 #include "platform/com/DispatchObject.h"
 #include "platform/com/Registration.h"
 #include "tests/platform/com/TestServerIds.h"
@@ -16,6 +17,16 @@ using namespace QVO::Test;
 namespace {
 
 std::atomic<int> g_liveObjects{0};  // objects, class factories and LockServer locks alive
+
+// Once armed (TestServer_CallLoaderAtUnload), the module's destructors call the runtime's
+// loader when it is unloaded, as a server's own cleanup may. Every load starts unarmed.
+std::atomic<bool> g_callLoaderAtUnload{false};
+
+struct UnloadProbe {
+    ~UnloadProbe() {
+        if (g_callLoaderAtUnload) LoadedModuleCount();
+    }
+} g_unloadProbe;
 
 class Echo final : public DispatchObject<Echo> {
 public:
@@ -92,6 +103,8 @@ __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
 __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
     return g_liveObjects == 0 ? S_OK : S_FALSE;
 }
+
+__attribute__((visibility("default"))) void TestServer_CallLoaderAtUnload() { g_callLoaderAtUnload = true; }
 
 __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
     return RegisterServer(Registration(), RegistrationScope::Machine);

@@ -1,30 +1,26 @@
-// Test helpers for the worker threads: deadline waits, fast timings, recording tasks.
+// Test helpers for the worker threads: fast timings, recording tasks.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <functional>
-#include <mutex>
 #include <stdexcept>
-#include <thread>
+#include <string>
 #include <vector>
 
+#include "platform/sync/Mutex.h"
 #include "so/base/ManualResetEvent.h"
 #include "so/base/TaskInterfaces.h"
 #include "so/base/TaskThreadControl.h"
+#include "tests/support/WaitUntil.h"
 
 namespace QVO::BASE::test {
 
-// Waits for a condition with a deadline; false when it never came.
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using QVO::Test::WaitUntil;
+
+// Thrown by a task that fails with something other than a std::exception.
+struct NonStandardFailure {
+    int code;
+};
 
 // Short polling steps so the suite stays fast; the protocol is the same.
 inline TaskThreadTiming FastTiming() {
@@ -41,33 +37,35 @@ inline TaskThreadTiming FastTiming() {
 class RunLog {
 public:
     void Add(int id) {
-        std::lock_guard lock(m_mutex);
-        m_ids.push_back(id);
+        Platform::MutexLock lock(mutex_);
+        ids_.push_back(id);
     }
     std::vector<int> Ids() const {
-        std::lock_guard lock(m_mutex);
-        return m_ids;
+        Platform::MutexLock lock(mutex_);
+        return ids_;
     }
     size_t Count() const {
-        std::lock_guard lock(m_mutex);
-        return m_ids.size();
+        Platform::MutexLock lock(mutex_);
+        return ids_.size();
     }
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<int> m_ids;
+    mutable Platform::Mutex mutex_;
+    std::vector<int> ids_ QUVO_GUARDED_BY(mutex_);
 };
 
 // What a test task does when it executes; defaults: log its id and finish.
 struct TaskBehaviour {
     int notFinishedRuns = 0;                  // return 0 this many times first
-    bool throws = false;
+    bool throws = false;                      // a std::runtime_error "task <id> failed"
+    bool throwsNonStandard = false;           // a NonStandardFailure
     const ManualResetEvent* gate = nullptr;   // if set, Execute waits for it
     ManualResetEvent* started = nullptr;      // if set, Execute signals it on entry
     std::function<void()> during;             // runs inside Execute
 
     TaskBehaviour Unfinished(int runs) const { auto b = *this; b.notFinishedRuns = runs; return b; }
     TaskBehaviour Throwing() const { auto b = *this; b.throws = true; return b; }
+    TaskBehaviour ThrowingNonStandard() const { auto b = *this; b.throwsNonStandard = true; return b; }
     TaskBehaviour Gated(const ManualResetEvent* g, ManualResetEvent* s) const {
         auto b = *this;
         b.gate = g;
@@ -77,35 +75,36 @@ struct TaskBehaviour {
     TaskBehaviour During(std::function<void()> f) const { auto b = *this; b.during = std::move(f); return b; }
 };
 
-class RecordingTask : public ITaskBase {
+class RecordingTask final : public ITaskBase {
 public:
     RecordingTask(int id, RunLog& log, TaskBehaviour behaviour = {})
-        : m_id(id), m_log(log), m_behaviour(std::move(behaviour)) {}
+        : id_(id), log_(log), behaviour_(std::move(behaviour)) {}
 
     int32_t Execute() override {
-        m_running = 1;
-        if (m_behaviour.started) m_behaviour.started->Set();
-        if (m_behaviour.gate) m_behaviour.gate->Wait(kInfinite);
-        if (m_behaviour.during) m_behaviour.during();
-        m_log.Add(m_id);
-        m_executions++;
-        m_running = 0;
-        if (m_behaviour.throws) throw std::runtime_error("task " + std::to_string(m_id) + " failed");
-        return m_executions > m_behaviour.notFinishedRuns ? 1 : 0;
+        running_ = 1;
+        if (behaviour_.started) behaviour_.started->Set();
+        if (behaviour_.gate) behaviour_.gate->Wait(kInfinite);
+        if (behaviour_.during) behaviour_.during();
+        log_.Add(id_);
+        executions_++;
+        running_ = 0;
+        if (behaviour_.throws) throw std::runtime_error("task " + std::to_string(id_) + " failed");
+        if (behaviour_.throwsNonStandard) throw NonStandardFailure{id_};
+        return executions_ > behaviour_.notFinishedRuns ? 1 : 0;
     }
-    void Cancel() override { m_cancelled = 1; }
-    int32_t GetID() override { return m_id; }
-    int32_t IsRunning() override { return m_running.load(); }
-    int32_t IsCancelled() override { return m_cancelled.load(); }
-    int Executions() const { return m_executions.load(); }
+    void Cancel() override { cancelled_ = 1; }
+    int32_t GetID() override { return id_; }
+    int32_t IsRunning() override { return running_.load(); }
+    int32_t IsCancelled() override { return cancelled_.load(); }
+    int Executions() const { return executions_.load(); }
 
 private:
-    const int m_id;
-    RunLog& m_log;
-    const TaskBehaviour m_behaviour;
-    std::atomic<int> m_executions{0};
-    std::atomic<int32_t> m_running{0};
-    std::atomic<int32_t> m_cancelled{0};
+    const int id_;
+    RunLog& log_;
+    const TaskBehaviour behaviour_;
+    std::atomic<int> executions_{0};
+    std::atomic<int32_t> running_{0};
+    std::atomic<int32_t> cancelled_{0};
 };
 
 } // namespace QVO::BASE::test

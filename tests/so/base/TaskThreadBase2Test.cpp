@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 
 #include "tests/so/base/TaskTestSupport.h"
 
@@ -23,30 +22,42 @@ struct Tally {
 
 class EventTask : public CTaskBase {
 public:
-    EventTask(int id, RunLog& log, Tally& tally, int32_t result = 1) : m_id(id), m_log(log), m_tally(tally), m_result(result) {
-        m_tally.alive++;
+    EventTask(int id, RunLog& log, Tally& tally, int32_t result = 1)
+        : id_(id), log_(log), tally_(tally), result_(result) {
+        tally_.alive++;
     }
-    ~EventTask() override { m_tally.alive--; }
+    ~EventTask() override { tally_.alive--; }
     int32_t Execute() override {
         if (started) started->Set();
         if (gate) gate->Wait(kInfinite);
         if (during) during();
-        m_log.Add(m_id);
+        log_.Add(id_);
         if (throws) throw std::runtime_error("event task failed");
-        return m_result;
+        if (throwsNonStandard) throw test::NonStandardFailure{id_};
+        return result_;
     }
-    void OnSuccess() override { m_tally.afterSuccess++; }
+    void OnSuccess() override { tally_.afterSuccess++; }
 
     ManualResetEvent* started = nullptr;
     const ManualResetEvent* gate = nullptr;
     std::function<void()> during;
     bool throws = false;
+    bool throwsNonStandard = false;
 
 private:
-    const int m_id;
-    RunLog& m_log;
-    Tally& m_tally;
-    const int32_t m_result;
+    const int id_;
+    RunLog& log_;
+    Tally& tally_;
+    const int32_t result_;
+};
+
+// Shows where the worker sleeps.
+class WatchedThread : public CTaskThreadBase2 {
+public:
+    using CTaskThreadBase2::CTaskThreadBase2;
+    ~WatchedThread() override { Stop(); }
+    // True while the worker sleeps until a resume (or stop), as a suspended worker does.
+    bool AsleepUntilResume() const { return resume_.BlockedWaiters() == 1; }
 };
 
 TEST(TaskThreadBase2Test, StartBeforeAttachIsRejected) {
@@ -82,19 +93,25 @@ TEST(TaskThreadBase2Test, RunOneOutcomes) {
     EXPECT_EQ(context.GetTaskCount(), 1);
 }
 
-// A throwing task counts as failed: it is removed (not fired again on every pass) and recorded.
+// A throwing task counts as failed: it is removed (not fired again on every pass), recorded,
+// and stops the queue. Something thrown that is not a std::exception is recorded as such.
 TEST(TaskThreadBase2Test, ThrowingTaskIsRemovedAndRecorded) {
-    RunLog log;
-    Tally tally;
-    CTaskContextBase context;
-    auto task = std::make_unique<EventTask>(1, log, tally);
-    task->throws = true;
-    context.PushBack(std::move(task));
-    EXPECT_EQ(context.RunOne(), 0);
-    EXPECT_TRUE(context.IsEmpty());
-    EXPECT_EQ(tally.alive.load(), 0);
-    EXPECT_EQ(context.GetLastError(), "event task failed");
-    EXPECT_EQ(tally.afterSuccess.load(), 0);
+    for (const bool standard : {true, false}) {
+        SCOPED_TRACE(standard ? "std::exception" : "non-standard");
+        RunLog log;
+        Tally tally;
+        CTaskContextBase context;
+        auto task = std::make_unique<EventTask>(1, log, tally);
+        (standard ? task->throws : task->throwsNonStandard) = true;
+        context.PushBack(std::move(task));
+        EXPECT_EQ(context.RunOne(), 0);
+        EXPECT_TRUE(context.IsEmpty());
+        EXPECT_TRUE(context.StopRunning().IsSet());
+        EXPECT_EQ(tally.alive.load(), 0);
+        const char* recorded = standard ? "event task failed" : "non-standard exception from a task";
+        EXPECT_EQ(context.GetLastError(), recorded);
+        EXPECT_EQ(tally.afterSuccess.load(), 0);
+    }
 }
 
 // Cancelled while it ran: no follow-up, removed, queue keeps running later tasks.
@@ -194,17 +211,22 @@ TEST(TaskThreadBase2Test, UnacknowledgedSuspendStopsThread) {
     EXPECT_TRUE(WaitUntil([&] { return log.Count() == 2; }));
 }
 
-// Suspended: queued events wait; resumed: they are fired in order.
+// Catches a suspended worker that keeps firing events: events queued while it is suspended
+// wait for Resume, then go in order. The check comes once the worker sleeps in its suspended
+// wait, or has fired something (the fault), so it does not depend on the worker's speed.
 TEST(TaskThreadBase2Test, SuspendHoldsEventsUntilResume) {
     RunLog log;
     Tally tally;
     CTaskContextBase context;
-    CTaskThreadBase2 thread(FastTiming());
+    WatchedThread thread(FastTiming());
     thread.Attach(&context);
     thread.Start();
     thread.Suspend();
+    ASSERT_EQ(thread.GetState(), TaskThreadState::Suspended);
     EXPECT_TRUE(thread.HasThread());
     for (int id = 1; id <= 3; ++id) context.PushBack(std::make_unique<EventTask>(id, log, tally));
+    ASSERT_TRUE(WaitUntil([&] { return thread.AsleepUntilResume() || log.Count() > 0; }));
+    EXPECT_EQ(log.Count(), 0u) << "a suspended worker fired events";
     EXPECT_EQ(context.GetTaskCount(), 3);
     thread.Resume();
     EXPECT_TRUE(WaitUntil([&] { return log.Count() == 3; }));

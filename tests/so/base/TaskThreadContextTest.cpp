@@ -22,16 +22,15 @@ std::shared_ptr<RecordingTask> MakeTask(int id, RunLog& log, TaskBehaviour behav
 }
 
 // Counts idle calls and signals each one.
-class CountingIdle : public ITask2 {
-public:
+struct CountingIdle final : ITask2 {
     void Run() override {
-        m_calls++;
-        m_ran.Set();
-        if (m_throw) throw std::runtime_error("idle poll failed");
+        calls++;
+        ran.Set();
+        if (throws) throw std::runtime_error("idle poll failed");
     }
-    std::atomic<int> m_calls{0};
-    ManualResetEvent m_ran;
-    bool m_throw = false;
+    std::atomic<int> calls{0};
+    ManualResetEvent ran;
+    bool throws = false;
 };
 
 // Lets a test see that a suspend request is out before it lets a task finish.
@@ -39,7 +38,7 @@ class WatchedContext : public CTaskThreadContext {
 public:
     using CTaskThreadContext::CTaskThreadContext;
     ~WatchedContext() override { Stop(); }   // the worker calls into this class until stopped
-    bool SuspendRequested() const { return m_suspendRequest.IsSet(); }
+    bool SuspendRequested() const { return suspendRequest_.IsSet(); }
 };
 
 // A worker never started must not be created by Start before Init.
@@ -125,19 +124,31 @@ TEST(TaskThreadContextTest, RunOneResultsAndQueue) {
     EXPECT_TRUE(context.IsEmpty());
 }
 
-// After a task throws, nothing later runs and the failure is recorded, not fatal.
+// After a task throws, nothing later runs and the failure is recorded, not fatal; something
+// thrown that is not a std::exception is recorded as such.
 TEST(TaskThreadContextTest, ThrowingTaskStopsLaterTasks) {
-    CTaskThreadContext context(FastTiming());
-    RunLog log;
-    context.PushBack(MakeTask(1, log, TaskBehaviour{}.Throwing()));
-    context.PushBack(MakeTask(2, log));
-    EXPECT_EQ(context.RunOne(), 0);
-    EXPECT_TRUE(context.HasTaskFailed());
-    EXPECT_EQ(context.GetLastError(), "task 1 failed");
-    EXPECT_EQ(context.RunOne(), 1);
-    EXPECT_EQ(context.RunOne(), 1);
-    EXPECT_EQ(log.Ids(), (std::vector<int>{1}));
-    EXPECT_EQ(context.GetTaskCount(), 2);   // tasks stay queued
+    struct Case {
+        TaskBehaviour behaviour;
+        const char* recorded;
+    };
+    const Case cases[] = {
+        {TaskBehaviour{}.Throwing(), "task 1 failed"},
+        {TaskBehaviour{}.ThrowingNonStandard(), "non-standard exception from a task"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recorded);
+        CTaskThreadContext context(FastTiming());
+        RunLog log;
+        context.PushBack(MakeTask(1, log, c.behaviour));
+        context.PushBack(MakeTask(2, log));
+        EXPECT_EQ(context.RunOne(), 0);
+        EXPECT_TRUE(context.HasTaskFailed());
+        EXPECT_EQ(context.GetLastError(), c.recorded);
+        EXPECT_EQ(context.RunOne(), 1);
+        EXPECT_EQ(context.RunOne(), 1);
+        EXPECT_EQ(log.Ids(), (std::vector<int>{1}));
+        EXPECT_EQ(context.GetTaskCount(), 2);   // tasks stay queued
+    }
 }
 
 // The same failure on the worker thread: the worker keeps looping (it still suspends).
@@ -152,6 +163,29 @@ TEST(TaskThreadContextTest, WorkerSurvivesThrowingTask) {
     context.Suspend();
     EXPECT_EQ(context.GetState(), TaskThreadState::Suspended);
     EXPECT_EQ(log.Ids(), (std::vector<int>{1}));
+    EXPECT_FALSE(context.StopAcknowledged().IsSet());
+}
+
+// A RunOne override that throws: recorded as it was thrown, and the worker goes on.
+class FailingFirstRunOne : public CTaskThreadContext {
+public:
+    using CTaskThreadContext::CTaskThreadContext;
+    ~FailingFirstRunOne() override { Stop(); }
+    int32_t RunOne() override {
+        if (++calls == 1) throw test::NonStandardFailure{7};
+        return CTaskThreadContext::RunOne();
+    }
+    std::atomic<int> calls{0};
+};
+
+TEST(TaskThreadContextTest, ThrowingRunOneIsRecordedAndTheWorkerGoesOn) {
+    FailingFirstRunOne context(FastTiming());
+    context.Init(nullptr);
+    RunLog log;
+    context.PushBack(MakeTask(1, log));
+    context.Start();
+    EXPECT_TRUE(WaitUntil([&] { return log.Count() == 1; }));
+    EXPECT_EQ(context.GetLastError(), "non-standard exception from RunOne");
     EXPECT_FALSE(context.StopAcknowledged().IsSet());
 }
 
@@ -188,12 +222,12 @@ TEST(TaskThreadContextTest, IdleActionRunsWhenQueueIsEmpty) {
     context.SetIdleTask(idle);
     context.DisableIdle();
     context.OnIdle();
-    EXPECT_EQ(idle->m_calls.load(), 0);
+    EXPECT_EQ(idle->calls.load(), 0);
     context.EnableIdle();
     context.Init(nullptr);
     context.Start();
-    EXPECT_TRUE(idle->m_ran.Wait(10000));
-    EXPECT_GE(idle->m_calls.load(), 1);
+    EXPECT_TRUE(idle->ran.Wait(10000));
+    EXPECT_GE(idle->calls.load(), 1);
 }
 
 // The real steps (100 ms before a task, 300 ms idle rounds): work and idle both happen.
@@ -203,7 +237,7 @@ TEST(TaskThreadContextTest, DefaultTimingRunsTasksAndIdle) {
     context.SetIdleTask(idle);
     context.Init(nullptr);
     context.Start();
-    EXPECT_TRUE(idle->m_ran.Wait(10000));
+    EXPECT_TRUE(idle->ran.Wait(10000));
     RunLog log;
     context.PushBack(MakeTask(1, log));
     EXPECT_TRUE(WaitUntil([&] { return log.Count() == 1; }));
@@ -213,7 +247,7 @@ TEST(TaskThreadContextTest, DefaultTimingRunsTasksAndIdle) {
 TEST(TaskThreadContextTest, ThrowingIdleActionEndsLoopVisibly) {
     CTaskThreadContext context(FastTiming());
     auto idle = std::make_shared<CountingIdle>();
-    idle->m_throw = true;
+    idle->throws = true;
     context.SetIdleTask(idle);
     context.Init(nullptr);
     context.Start();
