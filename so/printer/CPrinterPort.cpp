@@ -7,7 +7,7 @@
 
 namespace QVO::Printer {
 
-CPrinterPort::CPrinterPort(std::shared_ptr<IO::IPort> port) : port_(std::move(port)) {}
+CPrinterPort::CPrinterPort(std::shared_ptr<IO::IPort> port) : owner_(std::move(port)), port_(owner_.get()) {}
 
 int32_t CPrinterPort::WriteLocked(const uint8_t* data, int32_t offset, int32_t length) {
     if (!lock_.try_lock()) return 0;

@@ -55,7 +55,8 @@ public:
 private:
     friend class PortLockHolder;
     Platform::RecursiveMutex lock_;
-    const std::shared_ptr<IO::IPort> port_ QUVO_PT_GUARDED_BY(lock_);
+    const std::shared_ptr<IO::IPort> owner_;  // keeps the port alive; use port_
+    IO::IPort* const port_ QUVO_PT_GUARDED_BY(lock_);
 };
 
 // Holds a CPrinterPort's lock for a scope after a successful TimedLock.
