@@ -7,8 +7,8 @@
 #include "so/cmd/CCmdHelperBase.h"
 #include "constants/OposPtrConstants.h"
 #include "so/cmd/PrinterBuffer.h"
+#include "so/io/ParsePortSettings.h"
 #include "so/io/PortFactory.h"
-#include "so/io/PortSettings.h"
 
 #include <cstdio>
 #include <cstring>
@@ -178,17 +178,18 @@ int RunDemo(int argc, char** argv) {
     }
     std::printf("Virtual printer (TM-T88IV) listening on 127.0.0.1:%u\n", server.Port());
 
-    std::unique_ptr<IPort> port;
-    try {
-        auto settings = QVO::IO::CreatePortSettings(L"TCP/IP");
-        settings->ParseSettings((L"127.0.0.1," + std::to_wstring(server.Port())).c_str());
-        port = QVO::IO::CreatePort(*settings);
-    } catch (...) {
-        std::fprintf(stderr, "quvo demo: port settings refused\n");
+    const QVO::IO::ParsedPortSettings parsed =
+        QVO::IO::ParsePortSettings(L"TCP/IP", (L"127.0.0.1," + std::to_wstring(server.Port())).c_str());
+    if (!parsed) {
+        std::fprintf(stderr, "quvo demo: port settings refused (%d): %s\n", parsed.code, parsed.message.c_str());
         return QVO::Tools::kExitFailure;
     }
+    // The port locks the printer in the shared lock directory while open and removes its
+    // lock file at Close, so repeated runs leave nothing behind there.
+    std::unique_ptr<IPort> port = QVO::IO::CreatePort(*parsed.settings);
     if (!port->Open()) {
-        std::fprintf(stderr, "quvo demo: cannot connect: %ls\n", port->GetLastErrorText());
+        std::fprintf(stderr, "quvo demo: cannot open the port (%d): %ls\n", port->GetLastErrorCode(),
+                     port->GetLastErrorText());
         return QVO::Tools::kExitFailure;
     }
 
@@ -197,7 +198,7 @@ int RunDemo(int argc, char** argv) {
     ShowStatus("ready", cmd, *port);
     PrinterBuffer receipt = BuildReceipt(cmd);
     if (!port->Write(receipt.Data(), 0, static_cast<int32_t>(receipt.Size()))) {
-        std::fprintf(stderr, "quvo demo: write failed: %ls\n", port->GetLastErrorText());
+        std::fprintf(stderr, "quvo demo: write failed (%d): %ls\n", port->GetLastErrorCode(), port->GetLastErrorText());
         return QVO::Tools::kExitFailure;
     }
     std::printf("Sent a receipt of %zu bytes.\n", receipt.Size());

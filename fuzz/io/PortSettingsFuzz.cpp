@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <string>
 
-#include "so/io/PortSettings.h"
 #include "platform/text/TextConv.h"
+#include "so/io/ParsePortSettings.h"
 #include "so/io/Tokenize.h"
 
 namespace {
@@ -46,17 +46,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(text.empty());
     }
 
-    try {
-        auto settings = QVO::IO::CreatePortSettings(type);
-        CheckBounds(*settings);
+    // The open sequence's call: refusals come back as a code and a text, never a throw.
+    QVO::IO::ParsedPortSettings parsed = QVO::IO::ParsePortSettings(type, text.c_str());
+    if (parsed) {
+        Check(parsed.code == 0 && parsed.message.empty());
+        CheckBounds(*parsed.settings);
+    } else {
+        Check(parsed.code == QVO::IO::PortCreationError || parsed.code == QVO::IO::kPortSettingsTextError);
+        Check(!parsed.message.empty());
+    }
+
+    // A refused text leaves the object it was parsed into sound.
+    QVO::IO::ParsedPortSettings fresh = QVO::IO::ParsePortSettings(type, L",");
+    if (fresh) {
         try {
-            settings->ParseSettings(text.c_str());
+            fresh.settings->ParseSettings(text.c_str());
         } catch (const std::string&) {
-            // A refused text is a configuration error; the object must still be sound.
         }
-        CheckBounds(*settings);
-    } catch (int code) {
-        Check(code == QVO::IO::PortCreationError);
+        CheckBounds(*fresh.settings);
     }
     return 0;
 }

@@ -14,34 +14,36 @@ using namespace QVO::Platform::Text;
 FilePort::FilePort(const FilePortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {
     // A file never blocks; a pipe or device behind the name gets the usual bounds.
-    timings_.line.readTotalConstantMs = 100;
-    timings_.line.readIntervalMs = 100;
-    timings_.line.writeTotalConstantMs = ownSettings_.GetWriteTimeout();
+    PortTimings timings = GetTimings();
+    timings.line.readTotalConstantMs = 100;
+    timings.line.readIntervalMs = 100;
+    timings.line.writeTotalConstantMs = ownSettings_.GetWriteTimeout();
+    SetTimings(timings);
 }
 
 int32_t FilePort::Open() {
-    if (open_) Close();
-    devicePath_ = WideToUtf8(ownSettings_.GetOutputPath());
-    if (devicePath_.empty()) {
+    if (IsOpen()) Close();
+    ClearSystemError();
+    ClearPortError();
+    SetDevicePath(WideToUtf8(ownSettings_.GetOutputPath()));
+    if (GetDevicePath().empty()) {
         RecordSystemError(ENOENT);
         return 0;
     }
     // Appending, so that output of a new session never overwrites part of an older one
     // and leaves a mix of both in the file.
-    ClearSystemError();
-    UniqueFd output = OpenExclusive(devicePath_, O_APPEND);
+    Platform::UniqueFd output = OpenExclusive(GetDevicePath(), O_APPEND);
     if (!output.isValid()) return 0;
-    fd_ = std::move(output);
-    readable_ = 1;
-    byteWise_ = 0;
-    open_ = 1;
+    AdoptDescriptor(std::move(output));
+    SetReadable(true);
+    SetByteWise(false);
 
     // The input is optional: the port still writes without it.
     std::string inputPath = WideToUtf8(ownSettings_.GetInputPath());
     if (!inputPath.empty()) {
         inputFd_ = OpenExclusive(inputPath);
         // Only read from: a file we may not write is still a usable input.
-        if (!inputFd_.isValid() && (systemError_ == EACCES || systemError_ == EROFS))
+        if (!inputFd_.isValid() && (GetSystemError() == EACCES || GetSystemError() == EROFS))
             inputFd_ = OpenExclusive(inputPath, 0, O_RDONLY);
     }
     return 1;

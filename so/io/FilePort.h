@@ -23,7 +23,7 @@ protected:
 
 private:
     FilePortSettings ownSettings_;
-    UniqueFd inputFd_;
+    Platform::UniqueFd inputFd_;
 };
 
 }  // namespace QVO::IO

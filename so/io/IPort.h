@@ -39,7 +39,9 @@ public:
     virtual void SetReadCallback(PortReadCallback callback) = 0;
     // The errno of the operation that failed last (0 after an operation that did not fail).
     virtual int32_t GetSystemError() = 0;
-    // Owned by the port; valid until its next operation.
+    // What the last failed Open or Write left (a code and a text saying what failed, with the
+    // system's reason and number); an Open or Write that succeeds clears both. The text is
+    // owned by the port and valid until its next operation.
     virtual const wchar_t* GetLastErrorText() = 0;
     virtual int32_t GetLastErrorCode() = 0;
     virtual int32_t GetCancel(int32_t& cancel) = 0;

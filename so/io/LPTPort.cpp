@@ -10,22 +10,24 @@ namespace QVO::IO {
 
 LPTPort::LPTPort(const LPTPortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {
-    timings_.line.readIntervalMs = 5;
-    timings_.line.readTotalMultiplierMs = 5;
-    timings_.line.readTotalConstantMs = 1000;
-    timings_.line.writeTotalMultiplierMs = 1;
-    timings_.line.writeTotalConstantMs = 2000;
+    PortTimings timings = GetTimings();
+    timings.line.readIntervalMs = 5;
+    timings.line.readTotalMultiplierMs = 5;
+    timings.line.readTotalConstantMs = 1000;
+    timings.line.writeTotalMultiplierMs = 1;
+    timings.line.writeTotalConstantMs = 2000;
+    SetTimings(timings);
     RefreshDeviceName();
 }
 
 int32_t LPTPort::RefreshDeviceName() {
-    devicePath_ = ResolveDeviceName(ownSettings_.GetPortName(), env_);
+    SetDevicePath(ResolveDeviceName(ownSettings_.GetPortName(), Environment()));
     return 0;
 }
 
 bool LPTPort::QueryParallelStatus(uint8_t& status) {
     int raw = 0;
-    if (::ioctl(fd_.get(), LPGETSTATUS, &raw) != 0) {
+    if (::ioctl(Descriptor(), LPGETSTATUS, &raw) != 0) {
         RecordSystemError(errno);
         return false;
     }
@@ -34,7 +36,7 @@ bool LPTPort::QueryParallelStatus(uint8_t& status) {
 }
 
 void LPTPort::SetupPort() {
-    byteWise_ = 1;
+    SetByteWise(true);
     uint8_t status = 0;
     // Without a status, or with the paper out (the printer would not answer anyway),
     // keep reading on and let the engine find out later.
@@ -45,7 +47,7 @@ void LPTPort::SetupPort() {
     if (!Write(kPaperSensorRequest, 0, sizeof kPaperSensorRequest)) return;
     uint8_t reply = 0;
     int32_t got = 0;
-    readable_ = Read(&reply, 0, 1, got, 1) ? 1 : 0;
+    SetReadable(Read(&reply, 0, 1, got, 1) != 0);
 }
 
 }  // namespace QVO::IO

@@ -53,9 +53,9 @@ PortEnvironment PortEnvironment::FromProcess() {
     env.dosDevicesDir = EnvOr("QUVO_DOSDEVICES", "/etc/quvo/dosdevices");
     env.sysfsRoot = EnvOr("QUVO_SYSFS_ROOT", "/sys");
     env.devRoot = EnvOr("QUVO_DEV_ROOT", "/dev");
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    std::string runtimeLocks = runtimeDir != nullptr && *runtimeDir != '\0' ? std::string(runtimeDir) + "/quvo" : "";
-    env.lockDir = EnvOr("QUVO_LOCK_DIR", runtimeLocks.empty() ? "/run/lock/quvo" : runtimeLocks.c_str());
+    // Not per user (no $XDG_RUNTIME_DIR): a printer locked by one user must stay locked
+    // for every other.
+    env.lockDir = EnvOr("QUVO_LOCK_DIR", kDefaultLockDir);
     return env;
 }
 

@@ -5,13 +5,17 @@
 
 namespace QVO::IO {
 
+// The one lock directory of the system: every user's ports lock network printers there,
+// so exclusive use holds across users, sessions and services.
+inline constexpr char kDefaultLockDir[] = "/run/lock/quvo";
+
 // Directories the ports use, taken from the process environment by default and
 // overridable per port so tests need no global state. Plain copyable value.
 struct PortEnvironment {
     std::string dosDevicesDir;  // $QUVO_DOSDEVICES, default /etc/quvo/dosdevices
     std::string sysfsRoot;      // $QUVO_SYSFS_ROOT, default /sys
     std::string devRoot;        // $QUVO_DEV_ROOT, default /dev
-    std::string lockDir;        // $QUVO_LOCK_DIR, else $XDG_RUNTIME_DIR/quvo, else /run/lock/quvo
+    std::string lockDir;        // $QUVO_LOCK_DIR (tests), default kDefaultLockDir
 
     static PortEnvironment FromProcess();
 };

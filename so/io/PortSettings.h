@@ -10,11 +10,12 @@
 namespace QVO::IO {
 
 // Thrown (as an int) by CreatePortSettings and CreatePort for a port type they do not know.
+// ParsePortSettings (ParsePortSettings.h) is where it is caught.
 inline constexpr int PortCreationError = 2401;
 
 // Thrown (as std::string) by a parser for a field that does not fit its array, and by the
-// TCP/IP parser for a TCP port outside 1..65535. The open sequence treats every
-// std::string it catches as a configuration error.
+// TCP/IP parser for a TCP port outside 1..65535. ParsePortSettings catches them and
+// returns the text with kPortSettingsTextError.
 inline constexpr char kFieldTooLongError[] = "ParseSettings: field too long";
 inline constexpr char kTcpPortRangeError[] = "ParseSettings: TCP port out of range";
 

@@ -11,6 +11,13 @@
 namespace QVO::IO {
 namespace {
 
+constexpr int kLineReadMs = 100;  // read total and interval of a serial line
+
+// What failed while setting the line up; the system's reason and number follow.
+constexpr wchar_t kSerialReadLineText[] = L"SerialPort::SetupPort - cannot read the line settings";
+constexpr wchar_t kSerialApplyLineText[] = L"SerialPort::SetupPort - cannot apply the line settings";
+constexpr wchar_t kSerialRateText[] = L"SerialPort::SetupPort - the line does not take the configured rate";
+
 struct BaudEntry {
     uint32_t rate;
     speed_t speed;
@@ -47,66 +54,73 @@ int WriteMultiplierForBaud(uint32_t baudRate) {
 
 SerialPort::SerialPort(const SerialPortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {
-    timings_.line.readIntervalMs = 100;
-    timings_.line.readTotalConstantMs = 100;
-    timings_.line.readTotalMultiplierMs = 0;
+    PortTimings timings = GetTimings();
+    timings.line.readIntervalMs = kLineReadMs;
+    timings.line.readTotalConstantMs = kLineReadMs;
+    timings.line.readTotalMultiplierMs = 0;
+    SetTimings(timings);
     RefreshDeviceName();
 }
 
 SerialPort::~SerialPort() {
-    if (open_) Close();
+    if (IsOpen()) Close();
 }
 
 int32_t SerialPort::RefreshDeviceName() {
-    devicePath_ = ResolveDeviceName(ownSettings_.GetPortName(), env_);
+    SetDevicePath(ResolveDeviceName(ownSettings_.GetPortName(), Environment()));
     return 0;
 }
 
 int32_t SerialPort::Close() {
     // Give the line's exclusive flag back so the next open, by anyone, succeeds.
-    if (fd_.isValid()) ::ioctl(fd_.get(), TIOCNXCL);
+    if (IsOpen()) ::ioctl(Descriptor(), TIOCNXCL);
     return CSystemPort::Close();
 }
 
-void SerialPort::RecordSetupFailure(const wchar_t* format, int error) {
-    SetPortError(error, FormatPortError(format, error));
+void SerialPort::RecordSetupFailure(const wchar_t* what, int error) {
+    SetPortError(error, FormatPortError(what, error));
 }
 
 void SerialPort::SetupPort() {
+    const int fd = Descriptor();
     // TIOCEXCL keeps other openers out at the tty level as well; it does not stop root,
     // the flock taken at open does.
-    ::ioctl(fd_.get(), TIOCEXCL);
+    ::ioctl(fd, TIOCEXCL);
 
     if (!LoadCommState()) {
-        RecordSetupFailure(kSerialTimeoutsFailText, systemError_);
+        RecordSetupFailure(kSerialReadLineText, GetSystemError());
     } else {
-        ::cfmakeraw(&lineState_);
+        termios line = GetLineState();
+        ::cfmakeraw(&line);
         const uint32_t baud = ownSettings_.GetBaudRate();
         speed_t speed = B0;
         const bool rateKnown = baud == 0 || SpeedForBaud(baud, speed);
         if (baud != 0 && rateKnown) {
-            ::cfsetispeed(&lineState_, speed);
-            ::cfsetospeed(&lineState_, speed);
+            ::cfsetispeed(&line, speed);
+            ::cfsetospeed(&line, speed);
         }
-        lineState_.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-        lineState_.c_cflag |= CS8 | CREAD | CLOCAL;
-        lineState_.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
+        line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        line.c_cflag |= CS8 | CREAD | CLOCAL;
+        line.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
         // Reads are timed by poll, so the driver returns whatever is there at once.
-        lineState_.c_cc[VMIN] = 0;
-        lineState_.c_cc[VTIME] = 0;
-        if (!ApplyCommState()) RecordSetupFailure(kSerialLineFailText, systemError_);
-        else if (!rateKnown) RecordSetupFailure(kSerialLineFailText, EINVAL);
+        line.c_cc[VMIN] = 0;
+        line.c_cc[VTIME] = 0;
+        SetLineState(line);
+        if (!ApplyCommState()) RecordSetupFailure(kSerialApplyLineText, GetSystemError());
+        else if (!rateKnown) RecordSetupFailure(kSerialRateText, EINVAL);
     }
 
     // DTR and RTS off, as the printer expects no handshake on these lines. A line
     // without modem lines (a pseudo-terminal) simply refuses.
     int modemLines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd_.get(), TIOCMBIC, &modemLines);
-    ::tcflush(fd_.get(), TCIOFLUSH);
+    ::ioctl(fd, TIOCMBIC, &modemLines);
+    ::tcflush(fd, TCIOFLUSH);
 
+    PortTimings timings = GetTimings();
     const int multiplier = WriteMultiplierForBaud(ownSettings_.GetBaudRate());
-    if (multiplier != 0) timings_.line.writeTotalMultiplierMs = multiplier;
-    timings_.line.writeTotalConstantMs = EffectiveWriteTimeout();
+    if (multiplier != 0) timings.line.writeTotalMultiplierMs = multiplier;
+    timings.line.writeTotalConstantMs = EffectiveWriteTimeout();
+    SetTimings(timings);
 }
 
 }  // namespace QVO::IO

@@ -18,7 +18,8 @@ public:
     void SetupPort() override;
 
 private:
-    void RecordSetupFailure(const wchar_t* format, int error);
+    // Port error code `error` (the errno) and the text "<what>: <reason> (error <n>)".
+    void RecordSetupFailure(const wchar_t* what, int error);
 
     SerialPortSettings ownSettings_;
 };

@@ -2,16 +2,21 @@
 #include "so/io/SystemPort.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <limits>
 
+#include "platform/posix/PosixWait.h"
 #include "so/io/ErrorText.h"
-#include "so/io/PosixWait.h"
+#include "so/io/ExclusiveLock.h"
+#include "so/io/TimedTransfer.h"
 
 namespace QVO::IO {
+
+using Platform::SleepMs;
+using Platform::UniqueFd;
+
 namespace {
 
 constexpr int kMaxReadPasses = 5;
@@ -46,40 +51,33 @@ UniqueFd CSystemPort::OpenExclusive(const std::string& path, int extraFlags, int
         return UniqueFd();
     }
     UniqueFd owned(fd);
-    // flock holds against every other open file description, in this process or another,
-    // and against root too; it goes with the descriptor.
-    int rc;
-    do {
-        rc = ::flock(owned.get(), LOCK_EX | LOCK_NB);
-    } while (rc < 0 && errno == EINTR);
-    if (rc < 0) {
-        RecordSystemError(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (int error = LockExclusive(owned.get())) {
+        RecordSystemError(error);
         return UniqueFd();
     }
     return owned;
 }
 
 int32_t CSystemPort::Open() {
-    if (open_) Close();
+    if (IsOpen()) Close();
     ClearSystemError();
+    ClearPortError();
     if (devicePath_.empty()) {
         RecordSystemError(ENOENT);
         return 0;
     }
     UniqueFd fd = OpenExclusive(devicePath_);
     if (!fd.isValid()) return 0;
-    fd_ = std::move(fd);
-    readable_ = 1;
-    byteWise_ = 0;
+    AdoptDescriptor(std::move(fd));
+    readable_ = true;
+    byteWise_ = false;
     SetupPort();
-    open_ = 1;
-    return 1;
+    return IsOpen();
 }
 
 int32_t CSystemPort::Close() {
     ClearSystemError();
-    fd_.reset();
-    open_ = 0;
+    CloseDescriptor();
     return 1;
 }
 
@@ -102,29 +100,41 @@ bool CSystemPort::CheckTransferArgs(const void* buffer, int32_t offset, int32_t 
     return false;
 }
 
-// A write succeeds only when every byte went out: the caller cannot resend a part without
-// printing it twice, so a short write is reported as a failed one.
-int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) {
-    const int timeout = EffectiveWriteTimeout();
-    ClearSystemError();
-    if (cancel_ != 0 || length == 0) return 0;
-    if (!CheckTransferArgs(data, offset, length)) return 0;
-    const int fd = WriteFd();
-    if (fd < 0) {
-        RecordSystemError(EBADF);
-        return 0;
-    }
-    int limit = timeout;
-    if (!overlapped_) {
-        const LineTimeouts& line = timings_.line;
-        // A line without write time-outs would block for ever; the write time-out bounds it.
-        if (line.writeTotalConstantMs > 0 || line.writeTotalMultiplierMs > 0)
-            limit = ClampedMs(int64_t{line.writeTotalConstantMs} + int64_t{line.writeTotalMultiplierMs} * length);
-    }
-    WriteOutcome out = WriteWithin(fd, data + offset, static_cast<size_t>(length), limit, false);
-    if (out.written == static_cast<size_t>(length)) return 1;
-    RecordSystemError(out.error != 0 ? out.error : ETIMEDOUT);
+int32_t CSystemPort::FailWrite(const std::wstring& text, int systemError) {
+    SetPortError(kPortWriteError, text);
+    RecordSystemError(systemError);
     return 0;
+}
+
+int CSystemPort::WriteStallLimit(int32_t length) const {
+    const LineTimeouts& line = timings_.line;
+    // A line without write time-outs would block for ever; the write time-out bounds it.
+    if (overlapped_ || (line.writeTotalConstantMs <= 0 && line.writeTotalMultiplierMs <= 0))
+        return EffectiveWriteTimeout();
+    return ClampedMs(int64_t{line.writeTotalConstantMs} + int64_t{line.writeTotalMultiplierMs} * length);
+}
+
+// A write succeeds only when every byte went out: the caller cannot resend a part without
+// printing it twice, so a short write is reported as a failed one. The time limit is how
+// long the device may take no byte at all; a slow device that keeps taking bytes is waited
+// for however long the whole write takes.
+int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) {
+    ClearSystemError();
+    ClearPortError();
+    if (length == 0) return 0;
+    if (cancel_ != 0) return FailWrite(L"Write cancelled", ECANCELED);
+    if (!CheckTransferArgs(data, offset, length)) return FailWrite(L"Write refused: no data to write", EINVAL);
+    const int fd = WriteFd();
+    if (fd < 0) return FailWrite(L"Write failed: the port is not open", EBADF);
+    const int stallMs = WriteStallLimit(length);
+    const size_t total = static_cast<size_t>(length);
+    WriteOutcome out = WriteWithin(fd, data + offset, total, stallMs, false);
+    if (out.written == total) return 1;
+    if (out.error != 0)
+        return FailWrite(WithBytesSent(FormatPortError(L"Write failed", out.error), out.written, total), out.error);
+    return FailWrite(WithBytesSent(L"Write timed out: the printer took no data for " + std::to_wstring(stallMs) + L" ms",
+                                   out.written, total),
+                     ETIMEDOUT);
 }
 
 int CSystemPort::LineReadTotal(size_t count) const {
@@ -263,7 +273,7 @@ int32_t CSystemPort::SetCancel(int32_t cancel) {
 }
 
 int32_t CSystemPort::LoadCommState() {
-    if (!fd_.isValid()) return 0;
+    if (!IsOpen()) return 0;
     lineState_ = termios{};
     if (::tcgetattr(fd_.get(), &lineState_) == 0) return 1;
     RecordSystemError(errno);
@@ -271,7 +281,7 @@ int32_t CSystemPort::LoadCommState() {
 }
 
 int32_t CSystemPort::ApplyCommState() {
-    if (!fd_.isValid()) return 0;
+    if (!IsOpen()) return 0;
     int rc;
     do {
         rc = ::tcsetattr(fd_.get(), TCSANOW, &lineState_);

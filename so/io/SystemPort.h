@@ -9,13 +9,14 @@
 
 #include "so/io/IPort.h"
 #include "so/io/PortEnvironment.h"
-#include "so/io/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace QVO::IO {
 
 // Time-outs of a line read or written without the overlapped wait: a read waits up to
 // constant + multiplier x count for data and, once bytes flow, up to the interval
-// between them; a write gets constant + multiplier x count.
+// between them; a write may go constant + multiplier x count without the device taking
+// a byte (however long the whole write then takes).
 struct LineTimeouts {
     int readIntervalMs = 0;
     int readTotalMultiplierMs = 0;
@@ -31,7 +32,7 @@ struct PortTimings {
     int passWaitMs = 200;           // overlapped read pass otherwise, and ReadOnce
     int failedPassPauseMs = 5;      // pause after a failed pass while waiting for all bytes
     int backoffStepMs = 2;          // pass k pauses k x this after a short read
-    int writeTimeoutMs = -1;        // < 0: the settings' write time-out
+    int writeTimeoutMs = -1;        // < 0: the settings' write time-out (longest wait without progress)
     int readTimeoutMs = -1;         // < 0: the settings' read time-out (network reads)
     int connectTimeoutMs = 3000;    // one network connect attempt
     int maxReconnectsPerWrite = 3;  // reconnect-and-retry cycles within one network write
@@ -39,8 +40,10 @@ struct PortTimings {
 };
 
 // Opens, reads and writes one device file. Every open takes exclusive use of the device
-// (flock), so a second open by this or another process fails until Close. Ports are
-// move-less, copy-less owners of their descriptor. Not thread-safe (see IPort).
+// (flock), so a second open by this or another process fails until Close. The port is open
+// exactly while it holds a valid descriptor: derived ports hand theirs over with
+// AdoptDescriptor and give it up with CloseDescriptor, and IsOpen asks the descriptor.
+// Ports are move-less, copy-less owners of their descriptor. Not thread-safe (see IPort).
 class CSystemPort : public IPort {
 public:
     ~CSystemPort() override;
@@ -50,7 +53,7 @@ public:
     IPortSettings* GetSettings() override { return settings_; }
     int32_t TestOpen() override;
     int32_t IsUsbLptDevice() override { return 0; }
-    int32_t IsOpen() override { return open_; }
+    int32_t IsOpen() override { return fd_.isValid() ? 1 : 0; }
     int32_t Open() override;
     int32_t Close() override;
     int32_t Write(const uint8_t* data, int32_t offset, int32_t length) override;
@@ -65,6 +68,7 @@ public:
     void Reserved() override {}
     void SetReadCallback(PortReadCallback callback) override { readCallback_ = std::move(callback); }
     int32_t GetSystemError() override { return systemError_; }
+    // Empty, and code 0, after an Open or Write that succeeded.
     const wchar_t* GetLastErrorText() override { return lastErrorText_.c_str(); }
     int32_t GetLastErrorCode() override { return lastErrorCode_; }
     int32_t GetCancel(int32_t& cancel) override;
@@ -77,7 +81,7 @@ public:
     void SetTimings(const PortTimings& timings) { timings_ = timings; }
     const PortTimings& GetTimings() const { return timings_; }
     const std::string& GetDevicePath() const { return devicePath_; }
-    int32_t IsReadable() const { return readable_; }
+    int32_t IsReadable() const { return readable_ ? 1 : 0; }
     // The line settings as last read from the driver (serial lines).
     const termios& GetLineState() const { return lineState_; }
 
@@ -87,27 +91,56 @@ protected:
 
     // Opens `path` non-blocking with `access` (O_RDWR, O_RDONLY) and takes exclusive use
     // of it. On failure records the errno (EBUSY when another open holds it), returns none.
-    UniqueFd OpenExclusive(const std::string& path, int extraFlags = 0, int access = O_RDWR);
+    Platform::UniqueFd OpenExclusive(const std::string& path, int extraFlags = 0, int access = O_RDWR);
 
-    // The descriptors reads and writes go to; the file port splits them.
+    // The descriptor makes the port open (an invalid one leaves it closed); one held
+    // before is closed. CloseDescriptor closes the port's descriptor.
+    void AdoptDescriptor(Platform::UniqueFd fd) { fd_ = std::move(fd); }
+    void CloseDescriptor() { fd_.reset(); }
+    // The port's descriptor, -1 while closed. Owned by the port.
+    int Descriptor() const { return fd_.get(); }
+    // The descriptors reads and writes go to; the file port reads another one.
     virtual int ReadFd() const { return fd_.get(); }
     virtual int WriteFd() const { return fd_.get(); }
+
+    void SetDevicePath(std::string path) { devicePath_ = std::move(path); }
+    const PortEnvironment& Environment() const { return env_; }
+    // Waits are the pass waits (USB), not the line time-outs.
+    void SetOverlapped(bool overlapped) { overlapped_ = overlapped; }
+    // Reads fetch one byte per call (parallel).
+    void SetByteWise(bool byteWise) { byteWise_ = byteWise; }
+    // false: reads fail at once (a parallel printer that never answers).
+    void SetReadable(bool readable) { readable_ = readable; }
+    void SetLineState(const termios& state) { lineState_ = state; }
+    bool Cancelled() const { return cancel_ != 0; }
 
     int EffectiveWriteTimeout() const;
     int EffectiveReadTimeout() const;
     void ClearSystemError() { systemError_ = 0; }
     void RecordSystemError(int error) { systemError_ = error; }
     void SetPortError(int32_t code, const std::wstring& text);
+    void ClearPortError() { SetPortError(0, std::wstring()); }
+    // Records a failed write: port error kPortWriteError with `text`, and `systemError`.
+    int32_t FailWrite(const std::wstring& text, int systemError);
     // Rejects a null buffer, a negative offset or a non-positive length.
     bool CheckTransferArgs(const void* buffer, int32_t offset, int32_t length);
 
-    int32_t overlapped_ = 0;  // 1: waits are the pass waits, not the line time-outs
-    int32_t open_ = 0;
-    int32_t readable_ = 0;    // 0: reads fail at once (a parallel printer that never answers)
-    int32_t byteWise_ = 0;    // 1: reads fetch one byte per call
+private:
+    // One read pass of `count` bytes; true when the pass counts as successful.
+    bool ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got);
+    // Reads single bytes with the line time-outs until `count`, a failure or silence.
+    size_t ReadByteWise(uint8_t* dest, size_t count);
+    int LineReadTotal(size_t count) const;
+    // How long a write may go without the device taking a byte.
+    int WriteStallLimit(int32_t length) const;
+
     IPortSettings* settings_;
+    PortEnvironment env_;
     std::string devicePath_;
-    UniqueFd fd_;
+    Platform::UniqueFd fd_;  // valid exactly while the port is open
+    bool overlapped_ = false;
+    bool readable_ = false;
+    bool byteWise_ = false;
     termios lineState_{};
     int32_t cancel_ = 0;
     int32_t readNotify_ = 0;
@@ -116,15 +149,7 @@ protected:
     std::wstring lastErrorText_;
     int32_t lastErrorCode_ = 0;
     int systemError_ = 0;
-    PortEnvironment env_;
     PortTimings timings_;
-
-private:
-    // One read pass of `count` bytes; true when the pass counts as successful.
-    bool ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got);
-    // Reads single bytes with the line time-outs until `count`, a failure or silence.
-    size_t ReadByteWise(uint8_t* dest, size_t count);
-    int LineReadTotal(size_t count) const;
 };
 
 }  // namespace QVO::IO

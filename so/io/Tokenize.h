@@ -7,8 +7,8 @@
 
 namespace QVO::IO {
 
-// The text thrown (as std::string) when the text or the separator set is empty. The open
-// sequence catches it and fails the open with a configuration error.
+// The text thrown (as std::string) when the text or the separator set is empty.
+// ParsePortSettings catches it and returns it as the reason.
 inline constexpr char kTokenizeEmptyError[] = "tokenize: empty  string";
 
 // Splits `text` at any of the `separators`. An empty piece becomes `filler`, or is dropped

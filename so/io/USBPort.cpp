@@ -71,14 +71,14 @@ std::wstring ComposeUsbHardwareId(const std::string& deviceDir) {
 
 USBPort::USBPort(const USBPortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {
-    overlapped_ = 1;
+    SetOverlapped(true);
     FindDevice();
 }
 
 int32_t USBPort::FindDevice() {
     ClearSystemError();
     usbLptDevice_ = 0;
-    const fs::path devicesDir = fs::path(env_.sysfsRoot) / "bus" / "usb" / "devices";
+    const fs::path devicesDir = fs::path(Environment().sysfsRoot) / "bus" / "usb" / "devices";
     std::error_code ec;
     const std::vector<std::string> devices = SortedEntries(devicesDir, ec);
     if (ec) {
@@ -96,9 +96,9 @@ int32_t USBPort::FindDevice() {
         if (!matched) matched = Contains(hardwareId, kMakerVendorHardwareId);
         if (!matched) continue;
 
-        std::string node = FindPrinterNode(devicesDir, device, env_.devRoot);
+        std::string node = FindPrinterNode(devicesDir, device, Environment().devRoot);
         if (node.empty()) continue;  // no printer interface: not a device we can print to
-        devicePath_ = node;
+        SetDevicePath(node);
         usbLptDevice_ = adapter ? 1 : 0;
         return 0;
     }

@@ -4,8 +4,8 @@
 #include "sim/VirtualPrinter.h"
 #include "so/cmd/CCmdHelperBase.h"
 #include "so/cmd/PrinterBuffer.h"
+#include "so/io/ParsePortSettings.h"
 #include "so/io/PortFactory.h"
-#include "so/io/PortSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -65,11 +65,11 @@ protected:
     }
 
     void OpenPort(const wchar_t* type, const std::wstring& settingsText, const wchar_t* model = L"TM-T88IV") {
-        auto settings = QVO::IO::CreatePortSettings(type);
-        settings->ParseSettings(settingsText.c_str());
-        QVO::IO::ApplyUsbModel(*settings, model);
-        port_ = QVO::IO::CreatePort(*settings, env_);
-        ASSERT_EQ(port_->Open(), 1) << "errno " << port_->GetSystemError();
+        QVO::IO::ParsedPortSettings parsed = QVO::IO::ParsePortSettings(type, settingsText.c_str());
+        ASSERT_TRUE(parsed) << parsed.code << ": " << parsed.message;
+        QVO::IO::ApplyUsbModel(*parsed.settings, model);
+        port_ = QVO::IO::CreatePort(*parsed.settings, env_);
+        ASSERT_EQ(port_->Open(), 1) << "errno " << port_->GetSystemError() << ": " << port_->GetLastErrorText();
     }
 
     // A short receipt through the port; the printer must have printed its line.

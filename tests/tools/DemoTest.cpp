@@ -40,20 +40,27 @@ protected:
 };
 
 // Catches any break along the whole chain: a builder byte the printer does not take, a port
-// that loses bytes, a status reply decoded wrongly, or a picture that no longer scans.
+// that loses bytes, a status reply decoded wrongly, or a picture that no longer scans. The
+// run locks its printer in a lock directory of its own (never the system's) and must leave
+// no lock file behind there.
 TEST_F(ToolDemoTest, ReceiptReachesThePaperAndStatusFollowsTheFaults) {
     int status = 0;
-    std::string out = RunCommand(std::string(QUVO_BIN) + " demo --out " + dir_.string(), &status);
+    const fs::path locks = dir_ / "locks";
+    std::string out = RunCommand("QUVO_LOCK_DIR='" + locks.string() + "' " + QUVO_BIN + " demo --out '" +
+                                     (dir_ / "out").string() + "'",
+                                 &status);
     ASSERT_EQ(status, 0) << out;
+    ASSERT_TRUE(fs::is_directory(locks)) << "the demo did not lock its printer where told";
+    EXPECT_TRUE(fs::is_empty(locks)) << "the demo left a lock file behind";
     EXPECT_NE(out.find("ready                        cover closed paper ok"), std::string::npos) << out;
     EXPECT_NE(out.find("paper near end"), std::string::npos) << out;
     EXPECT_NE(out.find("cover open   paper near end  drawer signal low  offline"), std::string::npos) << out;
     EXPECT_NE(out.find("drawer signal high"), std::string::npos) << out;
-    ASSERT_TRUE(fs::exists(dir_ / "receipt.png"));
-    ASSERT_GT(fs::file_size(dir_ / "commands.log"), 0u);
+    ASSERT_TRUE(fs::exists(dir_ / "out/receipt.png"));
+    ASSERT_GT(fs::file_size(dir_ / "out/commands.log"), 0u);
 
     if (std::system("command -v zbarimg >/dev/null 2>&1") != 0) GTEST_SKIP() << "zbarimg is not installed";
-    std::string scanned = RunCommand("zbarimg -q " + (dir_ / "receipt.png").string() + " 2>/dev/null", &status);
+    std::string scanned = RunCommand("zbarimg -q " + (dir_ / "out/receipt.png").string() + " 2>/dev/null", &status);
     EXPECT_NE(scanned.find("EAN-13:4006381333931"), std::string::npos) << scanned;
     EXPECT_NE(scanned.find("QR-Code:https://quvo.example/receipt/2026-12-07/0042"), std::string::npos) << scanned;
 }

@@ -138,8 +138,9 @@ TEST_F(PortSerialTest, ReadWithoutWaitAllReturnsAfterOnePass) {
 }
 
 // A printer that stops taking bytes: the part that went out within the line's write
-// time-outs is not reported as a success, and the write does not outlast those time-outs.
-TEST_F(PortSerialTest, WriteThePrinterTakesOnlyPartlyFails) {
+// time-out is not reported as a success, the failure says what happened, and the next
+// write that succeeds leaves no error behind.
+TEST_F(PortSerialTest, WriteThePrinterStopsTakingFailsAndASuccessClearsTheError) {
     auto port = MakePort();
     ASSERT_EQ(port->Open(), 1);
     PortTimings t = port->GetTimings();
@@ -149,18 +150,55 @@ TEST_F(PortSerialTest, WriteThePrinterTakesOnlyPartlyFails) {
     std::vector<uint8_t> big(1 << 20, 'w');  // far more than the line's buffers hold
     EXPECT_EQ(port->Write(big.data(), 0, static_cast<int32_t>(big.size())), 0);
     EXPECT_EQ(port->GetSystemError(), ETIMEDOUT);
+    EXPECT_EQ(port->GetLastErrorCode(), kPortWriteError);
+    const std::wstring text = port->GetLastErrorText();
+    EXPECT_EQ(text.rfind(L"Write timed out: the printer took no data for 20 ms; ", 0), 0u);
+    EXPECT_NE(text.find(L" of 1048576 bytes sent"), std::wstring::npos);
     const size_t arrived = pty_.Receive(big.size(), 200).size();
     EXPECT_GT(arrived, 0u);
     EXPECT_LT(arrived, big.size());
 
-    // A time-out made of a per-byte allowance far beyond the clock's range must still
-    // be a long wait, not wrap round to none.
-    t.line.writeTotalConstantMs = 1000;
-    t.line.writeTotalMultiplierMs = 1 << 29;
+    const uint8_t ok[] = {'o', 'k'};
+    EXPECT_EQ(port->Write(ok, 0, 2), 1);
+    EXPECT_EQ(port->GetLastErrorCode(), 0);
+    EXPECT_STREQ(port->GetLastErrorText(), L"");
+    EXPECT_EQ(pty_.Receive(2), Bytes("ok"));
+}
+
+// A healthy but slow printer: the line's write time-out is how long it may take nothing,
+// not how long the whole write may take, so a write many time-outs long goes out whole.
+TEST_F(PortSerialTest, SlowPrinterThatKeepsTakingGetsTheWholeWrite) {
+    auto port = MakePort();
+    ASSERT_EQ(port->Open(), 1);
+    PortTimings t = port->GetTimings();
+    t.line.writeTotalConstantMs = 50;
+    t.line.writeTotalMultiplierMs = 0;
     port->SetTimings(t);
-    const uint8_t four[] = {1, 2, 3, 4};
-    EXPECT_EQ(port->Write(four, 0, 4), 1);
-    EXPECT_EQ(pty_.Receive(4), std::vector<uint8_t>(four, four + 4));
+    Peers::SlowReader slow(pty_.master(), 2048, 5);  // at most ~400 KB/s
+    std::vector<uint8_t> data(128 * 1024);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(port->Write(data.data(), 0, static_cast<int32_t>(data.size())), 1) << port->GetLastErrorText();
+    EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2 * 50))
+        << "the peer was not slow enough to tell";
+    ASSERT_TRUE(Peers::WaitUntil([&] { return slow.Received() == data.size(); }));
+    EXPECT_TRUE(slow.Bytes() == data);
+}
+
+// A time-out made of a per-byte allowance beyond the clock's range must still be a long
+// wait, not wrap round to none: 1000 + 8192 x 256 KiB ms is past INT_MAX. The printer
+// takes the bytes slowly, so the write has to wait for it many times.
+TEST_F(PortSerialTest, HugePerByteTimeoutStillWaits) {
+    auto port = MakePort();
+    ASSERT_EQ(port->Open(), 1);
+    PortTimings t = port->GetTimings();
+    t.line.writeTotalConstantMs = 1000;
+    t.line.writeTotalMultiplierMs = 1 << 13;
+    port->SetTimings(t);
+    Peers::SlowReader slow(pty_.master(), 4096, 2);
+    std::vector<uint8_t> data(256 * 1024, 0x5A);
+    ASSERT_EQ(port->Write(data.data(), 0, static_cast<int32_t>(data.size())), 1) << port->GetLastErrorText();
+    ASSERT_TRUE(Peers::WaitUntil([&] { return slow.Received() == data.size(); }));
 }
 
 TEST_F(PortSerialTest, SilentPrinterFailsWaitAllAndPlainRead) {

@@ -7,6 +7,7 @@
 #include "PortTestSupport.h"
 #include "so/io/FilePort.h"
 #include "so/io/LPTPort.h"
+#include "so/io/ParsePortSettings.h"
 #include "so/io/PortFactory.h"
 #include "so/io/PortSettings.h"
 #include "so/io/SerialPort.h"
@@ -180,6 +181,41 @@ TEST(PortFactoryTest, UnknownTypesThrow2401) {
         }
     }
     EXPECT_THROW(CreatePortSettings(nullptr), int);
+}
+
+// The open sequence's one call: every reason a settings text or type is refused comes back
+// as a code and the thrown text, never as an exception; a good text comes back parsed.
+TEST(PortParseSettingsTest, ReasonsAreKeptAsCodeAndText) {
+    struct Case {
+        const wchar_t* type;
+        std::wstring text;
+        int32_t code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {L"com", L"COM1", PortCreationError, "unknown port type \"com\" (not COM, LPT, USB, TCP/IP or FILE)"},
+        {nullptr, L"COM1", PortCreationError, "unknown port type \"\" (not COM, LPT, USB, TCP/IP or FILE)"},
+        {L"COM", L"", kPortSettingsTextError, kTokenizeEmptyError},
+        {L"LPT", std::wstring(255, L'L'), kPortSettingsTextError, kFieldTooLongError},
+        {L"TCP/IP", L"10.0.0.5,70000", kPortSettingsTextError, kTcpPortRangeError},
+    };
+    for (const Case& c : cases) {
+        ParsedPortSettings parsed;
+        EXPECT_NO_THROW(parsed = ParsePortSettings(c.type, c.text.c_str()));
+        EXPECT_FALSE(parsed);
+        EXPECT_EQ(parsed.settings, nullptr);
+        EXPECT_EQ(parsed.code, c.code) << c.message;
+        EXPECT_EQ(parsed.message, c.message);
+    }
+
+    ParsedPortSettings tcp = ParsePortSettings(L"TCP/IP", L"10.0.0.5,9101");
+    ASSERT_TRUE(tcp);
+    EXPECT_EQ(tcp.code, 0);
+    EXPECT_EQ(tcp.message, "");
+    EXPECT_STREQ(tcp.settings->GetPortType(), L"TCP/IP");
+    EXPECT_EQ(dynamic_cast<TCPIPPortSettings&>(*tcp.settings).GetTcpPort(), 9101);
+    // USB ignores its text, even an empty one: the tokenizer is never asked.
+    EXPECT_TRUE(ParsePortSettings(L"USB", L""));
 }
 
 // A settings object whose type text does not name its class.

@@ -1,12 +1,11 @@
-// The network port against loopback listeners played by the test.
+// The network port against loopback listeners played by the test: connecting, writing with
+// reconnects and time-outs, reading, and the error code and text each failure leaves.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
+#include <atomic>
 #include <cerrno>
 #include <string>
+#include <thread>
 
 #include "PortTestSupport.h"
 #include "so/io/ErrorText.h"
@@ -16,64 +15,16 @@ namespace QVO::IO {
 namespace {
 
 using Peers::Bytes;
+using Peers::LoopbackPrinter;
+using Peers::ReadUntilClosed;
 using Peers::TempDir;
-
-// A listening socket on 127.0.0.1 with an ephemeral port, playing the printer.
-class LoopbackPrinter {
-public:
-    explicit LoopbackPrinter(int receiveBuffer = 0) : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        if (receiveBuffer > 0)
-            ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listener_.get(), 4);
-        socklen_t len = sizeof addr;
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-    }
-
-    uint16_t port() const { return port_; }
-
-    // The next connection, waited for with a deadline.
-    UniqueFd Accept() {
-        if (Peers::WaitUntil([&] { return HasPendingConnection(); }))
-            return UniqueFd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        return UniqueFd();
-    }
-    bool HasPendingConnection() const {
-        pollfd pfd{listener_.get(), POLLIN, 0};
-        return ::poll(&pfd, 1, 0) > 0;
-    }
-    void StopListening() { listener_.reset(); }
-
-private:
-    UniqueFd listener_;
-    uint16_t port_ = 0;
-};
-
-// Everything the connection delivers until the peer closes it.
-std::string ReadUntilClosed(int fd) {
-    std::string all;
-    for (;;) {
-        auto chunk = Peers::PtyPair::ReceiveFrom(fd, 4096, Peers::kPeerDeadlineMs);
-        if (chunk.empty()) return all;
-        all.append(chunk.begin(), chunk.end());
-    }
-}
-
-// A port number nobody listens on: bound once, then released.
-uint16_t UnusedPort() {
-    LoopbackPrinter probe;
-    return probe.port();
-}
+using Platform::UniqueFd;
 
 class PortTcpTest : public ::testing::Test {
 protected:
-    std::unique_ptr<TCPIPPort> MakePort(uint16_t port) {
+    std::unique_ptr<TCPIPPort> MakePort(uint16_t port, const std::wstring& address = L"127.0.0.1") {
         TCPIPPortSettings s;
-        s.ParseSettings((L"127.0.0.1," + std::to_wstring(port)).c_str());
+        s.ParseSettings((address + L"," + std::to_wstring(port)).c_str());
         PortEnvironment env;
         env.lockDir = locks_ / "locks";
         auto p = std::make_unique<TCPIPPort>(s, env);
@@ -86,6 +37,11 @@ protected:
     }
     static int32_t Send(IPort& port, const std::string& text) {
         return port.Write(reinterpret_cast<const uint8_t*>(text.data()), 0, static_cast<int32_t>(text.size()));
+    }
+    static std::wstring Text(IPort& port) { return port.GetLastErrorText(); }
+    static std::string Why(IPort& port) {
+        const std::wstring text = Text(port);
+        return std::string(text.begin(), text.end());
     }
     TempDir locks_;
 };
@@ -104,13 +60,37 @@ TEST_F(PortTcpTest, ConnectsAndWrites) {
     EXPECT_EQ(ReadUntilClosed(conn.get()), "");
 }
 
-TEST_F(PortTcpTest, RefusedConnectReports2501) {
-    auto port = MakePort(UnusedPort());
+// The text says what failed in this system's words, with the errno's text and number.
+TEST_F(PortTcpTest, RefusedConnectReports2501WithTheReason) {
+    const uint16_t unused = Peers::UnusedPort();
+    auto port = MakePort(unused);
     EXPECT_EQ(port->Open(), 0);
     EXPECT_EQ(port->IsOpen(), 0);
-    EXPECT_EQ(port->GetLastErrorCode(), 2501);
-    EXPECT_EQ(std::wstring(port->GetLastErrorText()), L"*Connect Fail! WSAGetLastError:" + std::to_wstring(ECONNREFUSED));
+    EXPECT_EQ(port->GetLastErrorCode(), kPortConnectError);
+    EXPECT_EQ(Text(*port), L"Cannot connect to the printer at 127.0.0.1:" + std::to_wstring(unused) +
+                               L": Connection refused (error " + std::to_wstring(ECONNREFUSED) + L")");
     EXPECT_EQ(port->GetSystemError(), ECONNREFUSED);
+}
+
+// A host name is looked up (IPv4); a text that is neither an address nor a name is refused
+// with a message, before any lookup.
+TEST_F(PortTcpTest, HostNamesResolveOtherTextIsRefused) {
+    LoopbackPrinter printer;
+    auto byName = MakePort(printer.port(), L"localhost");
+    ASSERT_EQ(byName->Open(), 1) << Why(*byName);
+    UniqueFd conn = printer.Accept();
+    ASSERT_TRUE(conn.isValid());
+    EXPECT_EQ(Send(*byName, "named"), 1);
+    EXPECT_EQ(Peers::PtyPair::ReceiveFrom(conn.get(), 5, Peers::kPeerDeadlineMs), Bytes("named"));
+
+    for (const wchar_t* odd : {L"x/../../esc", L"-x", L"a b"}) {
+        auto port = MakePort(printer.port(), odd);
+        EXPECT_EQ(port->Open(), 0) << odd;
+        EXPECT_EQ(port->GetLastErrorCode(), kPortConnectError);
+        EXPECT_NE(Text(*port).find(L"is neither an IPv4 address nor a host name"), std::wstring::npos);
+        EXPECT_EQ(port->GetSystemError(), EINVAL);
+    }
+    EXPECT_FALSE(printer.HasPendingConnection());
 }
 
 // The printer closed the connection (power cycle): the next write reconnects, and the
@@ -134,11 +114,13 @@ TEST_F(PortTcpTest, WriteAfterPeerClosedReconnectsAndDeliversOnce) {
     EXPECT_FALSE(printer.HasPendingConnection());
 }
 
-// Gone for good: the reconnect fails, the write reports it, the port stays open and
-// tries again on the next write.
-TEST_F(PortTcpTest, WriteWhenReconnectFailsReports2501) {
+// Gone for good: the reconnect fails, the write reports it, the port stays open and tries
+// again on the next write. Once the printer is back, a write succeeds and leaves no error
+// behind (a stale 2501 would make the engine report a fault that is over).
+TEST_F(PortTcpTest, FailedReconnectReports2501AndASuccessClearsIt) {
     auto printer = std::make_unique<LoopbackPrinter>();
-    auto port = MakePort(printer->port());
+    const uint16_t where = printer->port();
+    auto port = MakePort(where);
     ASSERT_EQ(port->Open(), 1);
     UniqueFd conn = printer->Accept();
     printer.reset();
@@ -146,25 +128,63 @@ TEST_F(PortTcpTest, WriteWhenReconnectFailsReports2501) {
     ASSERT_TRUE(Peers::WaitUntil([&] { return port->PeerHasClosed(); }));
 
     EXPECT_EQ(Send(*port, "lost"), 0);
-    EXPECT_EQ(port->GetLastErrorCode(), 2501);
-    EXPECT_EQ(std::wstring(port->GetLastErrorText()).rfind(L"WriteData reconnect Fail! WSAGetLastError:", 0), 0u);
+    EXPECT_EQ(port->GetLastErrorCode(), kPortConnectError);
+    EXPECT_EQ(Text(*port).rfind(L"Write failed and reconnecting failed: ", 0), 0u) << Why(*port);
+    EXPECT_NE(Text(*port).find(L"(error "), std::wstring::npos);
     EXPECT_EQ(port->IsOpen(), 1);
+    EXPECT_FALSE(port->IsConnected());
     EXPECT_EQ(Send(*port, "lost"), 0);
+
+    LoopbackPrinter back(0, where);
+    ASSERT_EQ(back.port(), where);
+    EXPECT_EQ(Send(*port, "back"), 1);
+    EXPECT_EQ(port->GetLastErrorCode(), 0);
+    EXPECT_STREQ(port->GetLastErrorText(), L"");
+    EXPECT_EQ(port->GetSystemError(), 0);
+    UniqueFd again = back.Accept();
+    EXPECT_EQ(Peers::PtyPair::ReceiveFrom(again.get(), 4, Peers::kPeerDeadlineMs), Bytes("back"));
 }
 
-// A printer that never reads: three attempts that each run out of time, then failure,
-// without reconnecting.
-TEST_F(PortTcpTest, PeerThatNeverReadsFailsAfterThreeAttempts) {
-    LoopbackPrinter printer(1024);
+// A healthy printer that takes bytes slowly gets a long write whole, however long it takes
+// (the write time-out is the longest the printer may take nothing). One that stops taking
+// bytes fails the write after three time-outs in a row, with a code and a text that say so,
+// and without a reconnect.
+TEST_F(PortTcpTest, SlowPrinterGetsTheWholeWriteAStoppedOneTimesOut) {
+    LoopbackPrinter printer(4096);
     auto port = MakePort(printer.port());
+    PortTimings t = port->GetTimings();
+    t.writeTimeoutMs = 100;  // three of them pass long before the slow printer is done
+    port->SetTimings(t);
     ASSERT_EQ(port->Open(), 1);
     UniqueFd conn = printer.Accept();
-    std::string big(4 << 20, 'x');
-    EXPECT_EQ(Send(*port, big), 0);
+    ASSERT_TRUE(conn.isValid());
+    Peers::SlowReader slow(conn.get(), 4096, 5);  // at most ~800 KB/s
+
+    std::string big(512 * 1024, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Send(*port, big), 1) << Why(*port);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GT(took, std::chrono::milliseconds(3 * t.writeTimeoutMs)) << "the peer was not slow enough to tell";
     EXPECT_EQ(port->GetLastErrorCode(), 0);
+    ASSERT_TRUE(Peers::WaitUntil([&] { return slow.Received() == big.size(); }));
+    EXPECT_TRUE(slow.Bytes() == std::vector<uint8_t>(big.begin(), big.end()));
+
+    slow.SetTaking(false);
+    EXPECT_EQ(Send(*port, big), 0);
+    EXPECT_EQ(port->GetLastErrorCode(), kPortWriteError);
+    EXPECT_EQ(Text(*port).rfind(L"Write timed out: the printer took no data for 300 ms; ", 0), 0u) << Why(*port);
+    EXPECT_NE(Text(*port).find(L" of 524288 bytes sent"), std::wstring::npos);
     EXPECT_EQ(port->GetSystemError(), ETIMEDOUT);
     EXPECT_TRUE(port->IsConnected());
     EXPECT_FALSE(printer.HasPendingConnection()) << "a slow printer is no reason to reconnect";
+
+    // Taking bytes again: the next write succeeds and the time-out is no longer reported.
+    slow.SetTaking(true);
+    EXPECT_EQ(Send(*port, "again"), 1);
+    EXPECT_EQ(port->GetLastErrorCode(), 0);
+    EXPECT_STREQ(port->GetLastErrorText(), L"");
+    EXPECT_EQ(port->GetSystemError(), 0);
 }
 
 TEST_F(PortTcpTest, Reads) {
@@ -194,6 +214,35 @@ TEST_F(PortTcpTest, Reads) {
     EXPECT_EQ(got, 384);
 }
 
+// AbortRead from another thread ends a waiting ReadWithCallback; an abort made while no
+// read waited must not end the next read before its data comes.
+TEST_F(PortTcpTest, AbortReadEndsTheWaitingReadOnly) {
+    LoopbackPrinter printer;
+    auto port = MakePort(printer.port());
+    ASSERT_EQ(port->Open(), 1);
+    UniqueFd conn = printer.Accept();
+    uint8_t buf[16];
+
+    std::thread aborter([&] { port->AbortRead(); });
+    aborter.join();
+    std::thread answer([&] { (void)!::write(conn.get(), "\x16", 1); });
+    uint32_t delivered = 0;
+    EXPECT_EQ(port->ReadWithCallback(buf, 1, [&](const uint8_t*, uint32_t n) { delivered = n; }), 1)
+        << "a stale abort ended the read";
+    answer.join();
+    EXPECT_EQ(delivered, 1u);
+
+    std::atomic<int32_t> result{-1};
+    std::thread reader([&] { result = port->ReadWithCallback(buf, 1, nullptr); });
+    // Abort until the reader notices: an abort that lands before it waits is dropped.
+    EXPECT_TRUE(Peers::WaitUntil([&] {
+        port->AbortRead();
+        return result.load() != -1;
+    }));
+    reader.join();
+    EXPECT_EQ(result.load(), 0);
+}
+
 // A released port must stay off the line: writing after Close neither connects nor
 // leaves a connection behind that nobody closes.
 TEST_F(PortTcpTest, WriteAfterCloseFailsWithoutConnecting) {
@@ -209,45 +258,11 @@ TEST_F(PortTcpTest, WriteAfterCloseFailsWithoutConnecting) {
     EXPECT_FALSE(port->IsConnected());
     EXPECT_FALSE(printer.HasPendingConnection()) << "a closed port connected to the printer";
     EXPECT_EQ(port->GetSystemError(), ENOTCONN);
+    EXPECT_EQ(port->GetLastErrorCode(), kPortWriteError);
     // A port that was never opened behaves the same.
     auto never = MakePort(printer.port());
     EXPECT_EQ(Send(*never, "late"), 0);
     EXPECT_FALSE(printer.HasPendingConnection());
-}
-
-TEST_F(PortTcpTest, OnePortPerPrinterAddress) {
-    LoopbackPrinter printer;
-    auto first = MakePort(printer.port());
-    auto second = MakePort(printer.port());
-    ASSERT_EQ(first->Open(), 1);
-    EXPECT_EQ(second->Open(), 0);
-    EXPECT_EQ(second->GetSystemError(), EBUSY);
-    first->Close();
-    EXPECT_EQ(second->Open(), 1);
-}
-
-// Two spellings of one address are one printer; the text itself never becomes a path.
-TEST_F(PortTcpTest, EndpointLockFollowsTheParsedAddress) {
-    LoopbackPrinter printer;
-    auto first = MakePort(printer.port());
-    ASSERT_EQ(first->Open(), 1);
-    TCPIPPortSettings alias;
-    alias.ParseSettings((L"127.000.000.001," + std::to_wstring(printer.port())).c_str());
-    PortEnvironment env;
-    env.lockDir = locks_ / "locks";
-    TCPIPPort second(alias, env);
-    EXPECT_EQ(second.Open(), 0) << "the same printer under another spelling was opened twice";
-    EXPECT_EQ(second.GetSystemError(), EBUSY);
-    first->Close();
-
-    // An address text with path parts: no lock file may appear outside the lock directory.
-    std::filesystem::create_directories(locks_ / "locks/tcp-x");
-    TCPIPPortSettings odd;
-    odd.ParseSettings(L"x/../../esc,9100");
-    TCPIPPort escaping(odd, env);
-    EXPECT_EQ(escaping.Open(), 0);
-    EXPECT_EQ(escaping.GetLastErrorCode(), 2501);
-    EXPECT_FALSE(std::filesystem::exists(locks_ / "esc-9100.lock")) << "lock file created outside its directory";
 }
 
 }  // namespace

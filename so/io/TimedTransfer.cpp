@@ -1,40 +1,32 @@
-// poll-based waits with EINTR retries and deadlines.
-#include "so/io/PosixWait.h"
+// Reads and writes bounded by time, on the shared EINTR-safe poll wait.
+#include "so/io/TimedTransfer.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <thread>
+#include <chrono>
+
+#include "platform/posix/PosixWait.h"
 
 namespace QVO::IO {
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
+using Platform::Clock;
+using Platform::RemainingMs;
+using Platform::SleepMs;
+using Platform::WaitReady;
 
-void SleepMs(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+namespace {
 
-int WaitReady(int fd, short events, int timeoutMs) {
-    if (timeoutMs < 0) timeoutMs = 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        pollfd pfd{fd, events, 0};
-        int rc = ::poll(&pfd, 1, RemainingMs(deadline));
-        if (rc > 0) return pfd.revents;
-        if (rc == 0) return 0;
-        if (errno != EINTR) return -1;
-    }
-}
+Clock::time_point DeadlineIn(int ms) { return Clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0); }
+
+}  // namespace
 
 ssize_t ReadWithin(int fd, uint8_t* buffer, size_t count, int totalMs, int intervalMs) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs > 0 ? totalMs : 0);
+    const Clock::time_point deadline = DeadlineIn(totalMs);
     size_t got = 0;
-    int waitMs = totalMs;
+    int waitMs = totalMs > 0 ? totalMs : 0;
     while (got < count) {
         int ready = WaitReady(fd, POLLIN, waitMs);
         if (ready < 0) return got > 0 ? static_cast<ssize_t>(got) : -1;
@@ -64,8 +56,8 @@ ssize_t ReadWithin(int fd, uint8_t* buffer, size_t count, int totalMs, int inter
     return static_cast<ssize_t>(got);
 }
 
-WriteOutcome WriteWithin(int fd, const uint8_t* data, size_t count, int timeoutMs, bool isSocket) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+WriteOutcome WriteWithin(int fd, const uint8_t* data, size_t count, int stallMs, bool isSocket) {
+    Clock::time_point deadline = DeadlineIn(stallMs);
     WriteOutcome out;
     bool waitedReady = false;
     while (out.written < count) {
@@ -73,6 +65,8 @@ WriteOutcome WriteWithin(int fd, const uint8_t* data, size_t count, int timeoutM
                              : ::write(fd, data + out.written, count - out.written);
         if (n > 0) {
             out.written += static_cast<size_t>(n);
+            deadline = DeadlineIn(stallMs);  // progress: the peer is alive, the wait starts again
+            waitedReady = false;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -82,13 +76,13 @@ WriteOutcome WriteWithin(int fd, const uint8_t* data, size_t count, int timeoutM
         }
         if (waitedReady) SleepMs(1);  // ready yet refused: a driver without poll support
         int left = RemainingMs(deadline);
-        if (left == 0) return out;  // time is up
+        if (left == 0) return out;  // no byte taken for the whole wait
         int ready = WaitReady(fd, POLLOUT, left);
         if (ready < 0) {
             out.error = errno;
             return out;
         }
-        if (ready == 0) return out;  // time is up
+        if (ready == 0) return out;  // no byte taken for the whole wait
         waitedReady = true;
         // POLLERR/POLLHUP: the next write reports the error itself.
     }
