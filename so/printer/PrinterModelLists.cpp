@@ -38,17 +38,23 @@ std::vector<std::wstring> Joined(std::initializer_list<const std::vector<std::ws
     return all;
 }
 
-void Receipt80mm(std::wstring_view name, DeviceParameters& p) {
+// The geometry every 80 mm printer of both classes shares: 203 dpi, 576 dots, fonts A 12x24
+// and B 9x17, a 576 x 936 page.
+void Geometry80mm(DeviceParameters& p, const std::wstring& fontACodePages, const std::wstring& fontBCodePages) {
     p.horizontalDotMm = 0.125f;
     p.verticalUnitMm = 0.0625f;
     p.answersProcessId = false;
     p.dpi = 203;
     p.paperWidth = 576;
     p.fontTypefaceList = L"A,B";
-    p.fonts = {{L'A', 12, 24, kCompatibleCodePages}, {L'B', 9, 17, kCompatibleCodePages}};
+    p.fonts = {{L'A', 12, 24, fontACodePages}, {L'B', 9, 17, fontBCodePages}};
     p.pageWidth = 576;
     p.pageHeight = 936;
     p.pageModeValue = 45;
+}
+
+void Receipt80mm(std::wstring_view name, DeviceParameters& p) {
+    Geometry80mm(p, kCompatibleCodePages, kCompatibleCodePages);
     if (In(kCutter2300, name)) {
         p.cutterDistance = 2300;
         p.builderCutterDistance = kBuilderCutter2300;
@@ -151,16 +157,7 @@ void ApplyReceipt58mmOpenAdjustments(std::wstring_view name, DeviceParameters& p
 }
 
 void ApplyMakerModelParameters(DeviceParameters& p) {
-    p.horizontalDotMm = 0.125f;
-    p.verticalUnitMm = 0.0625f;
-    p.answersProcessId = false;
-    p.dpi = 203;
-    p.paperWidth = 576;
-    p.fontTypefaceList = L"A,B";
-    p.fonts = {{L'A', 12, 24, kMakerFontACodePages}, {L'B', 9, 17, kMakerFontBCodePages}};
-    p.pageWidth = 576;
-    p.pageHeight = 936;
-    p.pageModeValue = 45;
+    Geometry80mm(p, kMakerFontACodePages, kMakerFontBCodePages);
     p.cutterDistance = 2600;
     p.capRecNearEndSensor = p.capRecPapercut = p.capRecLeft90 = p.capRecRight90 = p.capRecPageMode = false;
     p.recBarCodeRotationList = p.recBitmapRotationList = L"0,180";

@@ -16,6 +16,7 @@
 #include "so/printer/CPrinterPort.h"
 #include "so/printer/CPrinterTaskThreadContext.h"
 #include "so/printer/OutputId.h"
+#include "tests/so/printer/EngineTestSupport.h"
 #include "tests/so/printer/FakePort.h"
 #include "tests/support/WaitUntil.h"
 
@@ -54,15 +55,6 @@ private:
     std::atomic<int32_t> polls_{0};
 };
 
-BASE::TaskThreadTiming Fast() {
-    BASE::TaskThreadTiming timing;
-    timing.taskDelayMs = 1;
-    timing.workWaitMs = 1;
-    timing.idleWaitMs = 2;
-    timing.suspendSettleMs = 1;
-    return timing;
-}
-
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 class OutputPathTest : public ::testing::Test {
@@ -72,7 +64,7 @@ protected:
         port_ = std::make_shared<CPrinterPort>(fakePort_);
         events_ = std::make_shared<CPrinterEventObject>(&sink_);
         events_->Enable(true);
-        context_ = std::make_unique<CPrinterTaskThreadContext>(port_, events_, Fast());
+        context_ = std::make_unique<CPrinterTaskThreadContext>(port_, events_, QVO::Printer::Test::FastOutputTiming());
         context_->SetFailureHandler([this](int32_t id) { failures_.push_back(id); });
         ASSERT_EQ(context_->Init(nullptr), 0);
     }
