@@ -23,7 +23,7 @@ std::string JsonEscape(const std::string& text) {
 
 std::string FormatJsonLine(const Command& cmd) {
     std::string line = "{\"off\":" + std::to_string(cmd.offset) + ",\"cmd\":\"" +
-                       JsonEscape(cmd.code) + "\",\"name\":\"" + JsonEscape(cmd.name) + "\"";
+                       JsonEscape(cmd.code) + "\",\"name\":\"" + JsonEscape(cmd.name()) + "\"";
     if (!cmd.args.empty()) {
         line += ",\"args\":[";
         for (size_t i = 0; i < cmd.args.size(); ++i) {
@@ -32,12 +32,12 @@ std::string FormatJsonLine(const Command& cmd) {
         }
         line += ']';
     }
-    if (cmd.key == kTextKey && !cmd.truncated) {
+    if (cmd.op == Op::Text && !cmd.truncated) {
         line += ",\"text\":\"" + JsonEscape(std::string(cmd.data.begin(), cmd.data.end())) + "\"";
     } else if (!cmd.data.empty()) {
         line += ",\"len\":" + std::to_string(cmd.data.size());
     }
-    if (cmd.unknown || cmd.truncated) {
+    if (cmd.unknown() || cmd.truncated) {
         line += ",\"raw\":\"";
         for (size_t i = 0; i < cmd.raw.size() && i < 16; ++i) {
             char hex[4];
@@ -46,7 +46,7 @@ std::string FormatJsonLine(const Command& cmd) {
         }
         line += "\"";
     }
-    if (cmd.unknown) line += ",\"unknown\":true";
+    if (cmd.unknown()) line += ",\"unknown\":true";
     if (cmd.truncated) line += ",\"truncated\":true";
     return line + "}";
 }

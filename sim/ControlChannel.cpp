@@ -1,10 +1,10 @@
 // Text control of a running virtual printer: the line grammar and the Unix-socket server.
 #include "sim/ControlChannel.h"
 
+#include "platform/posix/PosixWait.h"
 #include "sim/VirtualPrinter.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -17,15 +17,24 @@ namespace QVO::Sim {
 
 namespace {
 
+using QVO::Platform::UniqueFd;
+using QVO::Platform::WaitAnyReady;
+
+constexpr size_t kMaxLine = 4096;  // no control line is longer: a client that sends one is not ours
+constexpr int kListenBacklog = 4;
+constexpr long long kMaxRate = 100000000;           // bytes per second
+constexpr long long kMaxDrawerAutoCloseMs = 3600000;  // an hour
+
 constexpr const char* kHelp =
     "commands: cover open|close, paper normal|near-end|empty, drawer open|close, "
     "drawer-auto-close MS|off, drawer-level high|low, offline on|off, mute on|off, rate N, "
     "drop, power-cycle, status";
 
 // on/off words; -1 when the word is neither.
-int Switch(const std::string& w) {
-    if (w == "on" || w == "open" || w == "1" || w == "true" || w == "yes") return 1;
-    if (w == "off" || w == "close" || w == "closed" || w == "0" || w == "false" || w == "no") return 0;
+int SwitchWord(const std::string& word) {
+    if (word == "on" || word == "open" || word == "1" || word == "true" || word == "yes") return 1;
+    if (word == "off" || word == "close" || word == "closed" || word == "0" || word == "false" || word == "no")
+        return 0;
     return -1;
 }
 
@@ -37,7 +46,7 @@ std::string ExecuteControlLine(VirtualPrinter& printer, const std::string& line)
     in >> verb >> arg >> extra;
     if (verb.empty()) return "error: empty command";
     if (!extra.empty()) return "error: too many words; " + std::string(kHelp);
-    const int on = Switch(arg);
+    const int on = SwitchWord(arg);
     if (verb == "status" && arg.empty()) return printer.StatusText();
     if (verb == "help") return kHelp;
     if (verb == "drop" && arg.empty()) return printer.Drop(), "ok";
@@ -60,10 +69,10 @@ std::string ExecuteControlLine(VirtualPrinter& printer, const std::string& line)
         return !arg.empty() && *end == 0 && errno == 0 && out >= 0 && out <= max;
     };
     long long n = 0;
-    if (verb == "rate" && number(100000000, n)) return printer.SetRate(uint32_t(n)), "ok";
+    if (verb == "rate" && number(kMaxRate, n)) return printer.SetRate(uint32_t(n)), "ok";
     if (verb == "drawer-auto-close") {
         if (on == 0) return printer.SetDrawerAutoClose(-1), "ok";
-        if (number(3600000, n)) return printer.SetDrawerAutoClose(int(n)), "ok";
+        if (number(kMaxDrawerAutoCloseMs, n)) return printer.SetDrawerAutoClose(int(n)), "ok";
     }
     return "error: cannot do '" + line + "'; " + kHelp;
 }
@@ -88,8 +97,8 @@ bool ControlServer::Start(std::string* error) {
     std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
     listener_.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     ::unlink(path_.c_str());  // a socket left by an earlier run
-    if (!listener_.valid() || ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-        ::listen(listener_.get(), 4) < 0) {
+    if (!listener_.isValid() || ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+        ::listen(listener_.get(), kListenBacklog) < 0) {
         if (error) *error = "control socket " + path_ + ": " + std::strerror(errno);
         return false;
     }
@@ -108,10 +117,9 @@ void ControlServer::Stop() {
 void ControlServer::Run() {
     for (;;) {
         pollfd fds[2] = {{stopPipe_[0].get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (fds[0].revents) return;
+        if (WaitAnyReady(fds, 2, -1) < 0 || fds[0].revents) return;
         UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.valid()) ServeClient(client.get());
+        if (client.isValid()) ServeClient(client.get());
     }
 }
 
@@ -120,12 +128,11 @@ void ControlServer::ServeClient(int fd) {
     char buf[512];
     for (;;) {
         pollfd fds[2] = {{stopPipe_[0].get(), POLLIN, 0}, {fd, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (fds[0].revents) return;
+        if (WaitAnyReady(fds, 2, -1) < 0 || fds[0].revents) return;
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n <= 0) return;
         pending.append(buf, size_t(n));
-        if (pending.size() > 4096) return;  // no line is that long: not a control client
+        if (pending.size() > kMaxLine) return;
         size_t nl;
         while ((nl = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, nl);

@@ -1,7 +1,7 @@
 // Text control of a running virtual printer over a Unix socket ("cover open", "status").
 #pragma once
 
-#include "sim/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
 
 #include <string>
 #include <thread>
@@ -33,8 +33,8 @@ private:
 
     VirtualPrinter& printer_;
     std::string path_;
-    UniqueFd listener_;
-    UniqueFd stopPipe_[2];
+    Platform::UniqueFd listener_;
+    Platform::UniqueFd stopPipe_[2];
     std::thread thread_;
 };
 

@@ -31,17 +31,21 @@ public:
     void Reset();
     // True when no partial command is waiting for more bytes.
     bool AtBoundary() const { return pending_.empty(); }
-    uint64_t offset() const { return offset_; }
 
 private:
-    // Tries to cut one command from the front of pending_. Returns the bytes it used,
-    // or 0 when more bytes are needed.
-    size_t TryParse(const uint8_t* p, size_t n, Command& out) const;
-    size_t ParseFsQ(const uint8_t* p, size_t n, Command& out) const;
+    // Tries to cut one command from the front of pending_. Returns the bytes it used, 0
+    // when more bytes are needed, SIZE_MAX for a length no real command has.
+    size_t TryParse(const uint8_t* in, size_t have, Command& out) const;
+    size_t ParseFs(const uint8_t* in, size_t have, Command& out) const;
+    size_t ParseFsQ(const uint8_t* in, size_t have, Command& out) const;
 
     std::vector<uint8_t> pending_;
     uint64_t offset_ = 0;  // stream offset of pending_[0]
     bool rasterNv_ = false;
 };
+
+// The data bytes of one FS q image of x × y: raster rows of whole bytes (the framed model),
+// else x × 8 columns of y bytes.
+size_t NvImageBytes(bool raster, size_t x, size_t y);
 
 }  // namespace QVO::Sim

@@ -1,6 +1,8 @@
 // Glyph rasterising with stb_truetype and code-page decoding with iconv.
 #include "sim/Render.h"
 
+#include "platform/sync/Mutex.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #define STB_TRUETYPE_IMPLEMENTATION
 #define STBTT_STATIC
@@ -21,9 +22,9 @@ namespace {
 
 constexpr const char* kDefaultFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
-std::vector<uint8_t> ReadFile(const char* path) {
+std::vector<uint8_t> ReadFile(const std::string& path) {
     std::vector<uint8_t> data;
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return data;
     uint8_t buf[65536];
     size_t n;
@@ -52,11 +53,13 @@ char32_t ConvertWithIconv(const char* charset, const uint8_t* bytes, size_t len)
 
 using ByteTable = std::array<char32_t, 256>;
 
-// Tables are built once per code table from iconv and shared by every printer.
+// Tables are built once per code table from iconv and shared by every printer. A leaf
+// lock: taken under a printer's lock, it never waits for another.
+QVO::Platform::Mutex tablesMutex;
+std::map<int, std::unique_ptr<ByteTable>> tables QUVO_GUARDED_BY(tablesMutex);
+
 const ByteTable& TableFor(int codeTable) {
-    static std::mutex mutex;
-    static std::map<int, std::unique_ptr<ByteTable>> tables;
-    std::lock_guard lock(mutex);
+    QVO::Platform::MutexLock lock(tablesMutex);
     auto& slot = tables[codeTable];
     if (!slot) {
         slot = std::make_unique<ByteTable>();
@@ -127,60 +130,84 @@ char32_t DecodeDoubleByte(int intlSet, uint8_t lead, uint8_t trail) {
     return cp ? cp : U'\uFFFD';
 }
 
-struct GlyphSource::FontInfo {
-    stbtt_fontinfo font;
+// One font file and the glyphs rasterised from it, shared by every printer that draws
+// with it: rasterising is the dear part of drawing text, and a glyph never changes.
+struct GlyphSource::Font {
+    std::vector<uint8_t> data;
+    stbtt_fontinfo info{};  // points into data; read-only once the font is loaded
+    bool usable = false;
+    QVO::Platform::Mutex mutex;  // a leaf lock, held for one lookup or one rasterising
+    // Entries are never removed, so a reference handed out stays valid.
+    std::map<std::pair<char32_t, int>, std::vector<uint8_t>> cells QUVO_GUARDED_BY(mutex);
 };
 
-GlyphSource::GlyphSource() {
-    const char* path = std::getenv("QUVO_SIM_FONT");
-    fontData_ = ReadFile(path && *path ? path : kDefaultFont);
-    if (fontData_.empty()) return;
-    info_ = new FontInfo;  // stb's C structure; released in the destructor
-    if (!stbtt_InitFont(&info_->font, fontData_.data(), stbtt_GetFontOffsetForIndex(fontData_.data(), 0))) {
-        delete info_;
-        info_ = nullptr;
-        fontData_.clear();
-    }
+namespace {
+
+// Font files by path, loaded once per process.
+QVO::Platform::Mutex fontsMutex;
+std::map<std::string, std::shared_ptr<GlyphSource::Font>> fonts QUVO_GUARDED_BY(fontsMutex);
+
+// Coverage of `cp` in a w × h cell: scaled so one advance fills the cell width, which keeps
+// every glyph of a monospace font inside it.
+std::vector<uint8_t> Rasterise(const stbtt_fontinfo& font, char32_t cp, int w, int h) {
+    std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);
+    int advance, lsb;
+    stbtt_GetCodepointHMetrics(&font, 'M', &advance, &lsb);
+    int ascent, descent, gap;
+    stbtt_GetFontVMetrics(&font, &ascent, &descent, &gap);
+    float scale = float(w) / float(advance);
+    if ((ascent - descent) * scale > float(h)) scale = float(h) / float(ascent - descent);
+    const int baseline = int(float(ascent) * scale + (float(h) - float(ascent - descent) * scale) / 2);
+    int x0, y0, x1, y1;
+    stbtt_GetCodepointBitmapBox(&font, int(cp), scale, scale, &x0, &y0, &x1, &y1);
+    const int gw = x1 - x0, gh = y1 - y0;
+    if (gw <= 0 || gh <= 0) return cell;
+    std::vector<uint8_t> bmp(size_t(gw) * size_t(gh));
+    stbtt_MakeCodepointBitmap(&font, bmp.data(), gw, gh, gw, scale, scale, int(cp));
+    for (int y = 0; y < gh; ++y)
+        for (int x = 0; x < gw; ++x) {
+            const int cx = x0 + x, cy = baseline + y0 + y;
+            if (cx >= 0 && cx < w && cy >= 0 && cy < h)
+                cell[size_t(cy) * size_t(w) + size_t(cx)] = bmp[size_t(y) * size_t(gw) + size_t(x)];
+        }
+    return cell;
 }
 
-GlyphSource::~GlyphSource() { delete info_; }
+// No font file: a hollow box per character keeps the layout visible.
+std::vector<uint8_t> HollowBox(int w, int h) {
+    std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);
+    for (int x = 1; x < w - 1; ++x) cell[size_t(2) * size_t(w) + size_t(x)] = cell[size_t(h - 3) * size_t(w) + size_t(x)] = 255;
+    for (int y = 2; y < h - 2; ++y) cell[size_t(y) * size_t(w) + 1] = cell[size_t(y) * size_t(w) + size_t(w - 2)] = 255;
+    return cell;
+}
+
+}  // namespace
+
+GlyphSource::GlyphSource() {
+    const char* env = std::getenv("QUVO_SIM_FONT");
+    const std::string path = env && *env ? env : kDefaultFont;
+    QVO::Platform::MutexLock lock(fontsMutex);
+    std::shared_ptr<Font>& font = fonts[path];
+    if (!font) {
+        font = std::make_shared<Font>();
+        font->data = ReadFile(path);
+        font->usable = !font->data.empty() &&
+                       stbtt_InitFont(&font->info, font->data.data(), stbtt_GetFontOffsetForIndex(font->data.data(), 0));
+    }
+    font_ = font;
+}
+
+GlyphSource::~GlyphSource() = default;
 
 const std::vector<uint8_t>& GlyphSource::Glyph(char32_t cp, int w, int h) {
+    QVO::Platform::MutexLock lock(font_->mutex);
     const auto key = std::make_pair(cp, (w << 8) | h);
-    auto it = cache_.find(key);
-    if (it != cache_.end()) return it->second;
-    std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);
-    if (info_ && cp != U' ') {
-        // Scale so one advance fills the cell width; a monospace font keeps every glyph in it.
-        int advance, lsb;
-        stbtt_GetCodepointHMetrics(&info_->font, 'M', &advance, &lsb);
-        int ascent, descent, gap;
-        stbtt_GetFontVMetrics(&info_->font, &ascent, &descent, &gap);
-        float scale = float(w) / float(advance);
-        if ((ascent - descent) * scale > float(h)) scale = float(h) / float(ascent - descent);
-        const int baseline = int(float(ascent) * scale + (float(h) - float(ascent - descent) * scale) / 2);
-        int x0, y0, x1, y1;
-        stbtt_GetCodepointBitmapBox(&info_->font, int(cp), scale, scale, &x0, &y0, &x1, &y1);
-        const int gw = x1 - x0, gh = y1 - y0;
-        if (gw > 0 && gh > 0) {
-            std::vector<uint8_t> bmp(size_t(gw) * size_t(gh));
-            stbtt_MakeCodepointBitmap(&info_->font, bmp.data(), gw, gh, gw, scale, scale, int(cp));
-            int lsbPx = 0;
-            stbtt_GetCodepointHMetrics(&info_->font, int(cp), &advance, &lsb);
-            lsbPx = x0;
-            for (int y = 0; y < gh; ++y)
-                for (int x = 0; x < gw; ++x) {
-                    const int cx = x + lsbPx, cy = baseline + y0 + y;
-                    if (cx >= 0 && cx < w && cy >= 0 && cy < h)
-                        cell[size_t(cy) * size_t(w) + size_t(cx)] = bmp[size_t(y) * size_t(gw) + size_t(x)];
-                }
-        }
-    } else if (!info_ && cp != U' ') {
-        // No font file: a hollow box per character keeps the layout visible.
-        for (int x = 1; x < w - 1; ++x) cell[size_t(2) * size_t(w) + size_t(x)] = cell[size_t(h - 3) * size_t(w) + size_t(x)] = 255;
-        for (int y = 2; y < h - 2; ++y) cell[size_t(y) * size_t(w) + 1] = cell[size_t(y) * size_t(w) + size_t(w - 2)] = 255;
-    }
-    return cache_.emplace(key, std::move(cell)).first->second;
+    auto it = font_->cells.find(key);
+    if (it != font_->cells.end()) return it->second;
+    std::vector<uint8_t> cell = cp == U' '        ? std::vector<uint8_t>(size_t(w) * size_t(h), 0)
+                                : font_->usable ? Rasterise(font_->info, cp, w, h)
+                                                : HollowBox(w, h);
+    return font_->cells.emplace(key, std::move(cell)).first->second;
 }
 
 }  // namespace QVO::Sim

@@ -14,8 +14,6 @@ namespace QVO::Sim {
 
 namespace {
 
-constexpr int kMaxRollRows = 100000;  // a runaway feed must not eat the machine's memory
-constexpr int kMaxPageSide = 4000;
 constexpr int kBottomMargin = 24;
 
 struct FontCell {
@@ -55,11 +53,19 @@ Canvas RotateCw(const Canvas& c) {
 
 Canvas RotateCcw(const Canvas& c) { return Rotate180(RotateCw(c)); }
 
-Canvas FromModules(const MonoImage& img, int sx, int sy) {
-    Canvas c = Blank(img.width * sx, img.height * sy);
+// Where a line or block `width` wide starts in a printable area (ESC a: 0 left, 1 centre, 2 right).
+int JustifyOffset(int justification, int area, int width) {
+    constexpr int kCentre = 1, kRight = 2;
+    if (justification == kCentre) return std::max(0, (area - width) / 2);
+    if (justification == kRight) return std::max(0, area - width);
+    return 0;
+}
+
+Canvas FromModules(const MonoImage& img, int scaleX, int scaleY) {
+    Canvas c = Blank(img.width * scaleX, img.height * scaleY);
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x)
-            if (img.at(x / sx, y / sy)) c.px[size_t(y) * size_t(c.width) + size_t(x)] = 0;
+            if (img.at(x / scaleX, y / scaleY)) c.px[size_t(y) * size_t(c.width) + size_t(x)] = 0;
     return c;
 }
 
@@ -100,6 +106,14 @@ Canvas& Paper::Target() { return inPage_ ? page_ : roll_; }
 
 int Paper::TargetWidth() const { return inPage_ ? page_.width : identity_.printWidthDots; }
 
+// The left margin applies to the roll only; a page is laid out from its own edge.
+int Paper::AreaLeft(const PrinterState& state) const { return inPage_ ? 0 : margin_ + state.leftMargin; }
+
+int Paper::AreaWidth(const PrinterState& state) const {
+    const int left = inPage_ ? 0 : state.leftMargin;
+    return std::max(1, std::min(state.printAreaWidth, TargetWidth() - left));
+}
+
 int Paper::PixelsForUnits(int units) {
     // Vertical motion units are finer than the dot pitch; carry the remainder so that
     // many small feeds add up exactly.
@@ -109,61 +123,56 @@ int Paper::PixelsForUnits(int units) {
     return whole;
 }
 
-int Paper::LineSpacingUnits(const PrinterState& st) const {
-    if (st.lineSpacing >= 0) return st.lineSpacing;
-    return int(std::lround(25.4 / 6.0 / identity_.unitMm));  // 1/6 inch
-}
-
 void Paper::Grow(int rows) {
-    if (rows > roll_.height && rows <= kMaxRollRows) roll_.Resize(roll_.width, rows);
+    if (rows > roll_.height && rows <= identity_.maxRollRows) roll_.Resize(roll_.width, rows);
 }
 
-void Paper::Text(const std::vector<uint8_t>& bytes, const PrinterState& st) {
-    const FontCell cell = kFonts[st.font & 1];
+void Paper::Text(const std::vector<uint8_t>& bytes, const PrinterState& state) {
+    const FontCell cell = kFonts[state.font & 1];
     for (uint8_t b : bytes) {
         char32_t cp;
         int cellW = cell.w;
         if (pendingLead_ >= 0) {
-            cp = DecodeDoubleByte(st.intlSet, uint8_t(pendingLead_), b);
+            cp = DecodeDoubleByte(state.intlSet, uint8_t(pendingLead_), b);
             pendingLead_ = -1;
             cellW = cell.h;  // two-byte characters are square
-        } else if (st.kanji && identity_.multiByte && b >= 0x80) {
+        } else if (state.kanji && identity_.multiByte && b >= 0x80) {
             pendingLead_ = b;
             continue;
         } else {
-            cp = ApplyInternationalSet(st.intlSet, DecodeSingleByte(st.codeTable, b));
+            cp = ApplyInternationalSet(state.intlSet, DecodeSingleByte(state.codeTable, b));
         }
         const std::vector<uint8_t>& glyph = glyphs_->Glyph(cp, cellW, cell.h);
-        Canvas ink = Blank(cellW * st.widthMul, cell.h * st.heightMul);
-        const bool bold = st.emphasized || st.doubleStrike;
+        Canvas ink = Blank(cellW * state.widthMul, cell.h * state.heightMul);
+        const bool bold = state.emphasized || state.doubleStrike;
         for (int y = 0; y < ink.height; ++y)
             for (int x = 0; x < ink.width; ++x) {
-                int cover = glyph[size_t(y / st.heightMul) * size_t(cellW) + size_t(x / st.widthMul)];
-                if (bold && x >= st.widthMul)
-                    cover = std::max<int>(cover, glyph[size_t(y / st.heightMul) * size_t(cellW) + size_t((x - st.widthMul) / st.widthMul)]);
+                int cover = glyph[size_t(y / state.heightMul) * size_t(cellW) + size_t(x / state.widthMul)];
+                if (bold && x >= state.widthMul)
+                    cover = std::max<int>(cover, glyph[size_t(y / state.heightMul) * size_t(cellW) + size_t((x - state.widthMul) / state.widthMul)]);
                 ink.px[size_t(y) * size_t(ink.width) + size_t(x)] = uint8_t(255 - cover);
             }
-        if (st.underline > 0)
-            for (int t = 0; t < st.underline; ++t)
+        if (state.underline > 0)
+            for (int t = 0; t < state.underline; ++t)
                 for (int x = 0; x < ink.width; ++x) ink.Darken(x, ink.height - 1 - t);
-        if (st.reverse)
+        if (state.reverse)
             for (auto& p : ink.px) p = uint8_t(255 - p);
-        if (st.rotate90) ink = RotateCw(ink);
-        AddItem(Item{0, std::move(ink)}, st);
+        if (state.rotate90) ink = RotateCw(ink);
+        AddItem(Item{0, std::move(ink)}, state);
     }
 }
 
-void Paper::AddItem(Item item, const PrinterState& st) {
-    const int area = std::max(1, std::min(st.printAreaWidth, TargetWidth() - (inPage_ ? 0 : st.leftMargin)));
-    if (!line_.empty() && column_ + item.ink.width > area) FlushLine(st, -1);  // wrap
+void Paper::AddItem(Item item, const PrinterState& state) {
+    const int area = AreaWidth(state);
+    if (!line_.empty() && column_ + item.ink.width > area) PrintLine(state, kByLineSpacing);  // wrap
     item.x = column_;
-    column_ += item.ink.width + st.charSpacing * st.widthMul;
+    column_ += item.ink.width + state.charSpacing * state.widthMul;
     line_.push_back(std::move(item));
 }
 
-void Paper::Tab(const PrinterState& st) {
-    const int step = kFonts[st.font & 1].w * st.widthMul + st.charSpacing;
-    std::vector<int> stops = st.tabStops;
+void Paper::Tab(const PrinterState& state) {
+    const int step = kFonts[state.font & 1].w * state.widthMul + state.charSpacing;
+    std::vector<int> stops = state.tabStops;
     if (stops.empty())
         for (int s = 8; s < 256; s += 8) stops.push_back(s);
     for (int s : stops)
@@ -175,41 +184,31 @@ void Paper::Tab(const PrinterState& st) {
 
 void Paper::SetColumn(int dots) { column_ = std::max(0, dots); }
 
-void Paper::FlushLine(const PrinterState& st, int feedUnits) {
+void Paper::PrintLine(const PrinterState& state, int feedUnits) {
     int lineH = 0, right = 0;
     for (const Item& it : line_) {
         lineH = std::max(lineH, it.ink.height);
         right = std::max(right, it.x + it.ink.width);
     }
-    const int base = inPage_ ? 0 : st.leftMargin;
-    const int area = std::max(1, std::min(st.printAreaWidth, TargetWidth() - base));
-    const int advance = std::max(PixelsForUnits(feedUnits < 0 ? LineSpacingUnits(st) : feedUnits), lineH);
+    const int area = AreaWidth(state);
+    const int advance = std::max(PixelsForUnits(feedUnits < 0 ? LineSpacingUnits(identity_, state) : feedUnits), lineH);
     int& y = inPage_ ? pageY_ : y_;
     if (!inPage_) Grow(y + std::max(advance, lineH));
     if (!line_.empty()) {
         Canvas strip = Blank(area, lineH);
         for (const Item& it : line_) Blit(strip, it.ink, it.x, lineH - it.ink.height);
-        int offset = 0;
-        if (st.justification == 1) offset = std::max(0, (area - right) / 2);
-        if (st.justification == 2) offset = std::max(0, area - right);
+        const int offset = JustifyOffset(state.justification, area, right);
         if (offset) {
             Canvas shifted = Blank(area, lineH);
             Blit(shifted, strip, offset, 0);
             strip = std::move(shifted);
         }
-        if (st.upsideDown) strip = Rotate180(strip);
-        Blit(Target(), strip, (inPage_ ? 0 : margin_) + base, y);
+        if (state.upsideDown) strip = Rotate180(strip);
+        Blit(Target(), strip, AreaLeft(state), y);
     }
     y += advance;
     line_.clear();
     column_ = 0;
-}
-
-void Paper::PrintLine(const PrinterState& st, int feedUnits) { FlushLine(st, feedUnits); }
-
-void Paper::Feed(int units) {
-    y_ += PixelsForUnits(units);
-    Grow(y_);
 }
 
 void Paper::Cut(bool partial) {
@@ -225,27 +224,24 @@ void Paper::Cut(bool partial) {
     y_ += 12;
 }
 
-void Paper::InlineImage(const MonoImage& img, const PrinterState& st, int scaleX, int scaleY) {
+void Paper::InlineImage(const MonoImage& img, const PrinterState& state, int scaleX, int scaleY) {
     if (img.empty()) return;
-    AddItem(Item{0, FromModules(img, scaleX, scaleY)}, st);
+    AddItem(Item{0, FromModules(img, scaleX, scaleY)}, state);
 }
 
-void Paper::PlaceBlock(const Canvas& block, const PrinterState& st) {
-    if (!line_.empty()) FlushLine(st, -1);
-    const int base = inPage_ ? 0 : st.leftMargin;
-    const int area = std::max(1, std::min(st.printAreaWidth, TargetWidth() - base));
-    int offset = 0;
-    if (st.justification == 1) offset = std::max(0, (area - block.width) / 2);
-    if (st.justification == 2) offset = std::max(0, area - block.width);
+void Paper::PlaceBlock(const Canvas& block, const PrinterState& state) {
+    if (!line_.empty()) PrintLine(state, kByLineSpacing);
+    const int area = AreaWidth(state);
+    const int offset = JustifyOffset(state.justification, area, block.width);
     int& y = inPage_ ? pageY_ : y_;
     if (!inPage_) Grow(y + block.height);
-    Blit(Target(), block, (inPage_ ? 0 : margin_) + base + offset, y);
+    Blit(Target(), block, AreaLeft(state) + offset, y);
     y += block.height;
 }
 
-void Paper::BlockImage(const MonoImage& img, const PrinterState& st, int scaleX, int scaleY) {
+void Paper::BlockImage(const MonoImage& img, const PrinterState& state, int scaleX, int scaleY) {
     if (img.empty()) return;
-    PlaceBlock(FromModules(img, scaleX, scaleY), st);
+    PlaceBlock(FromModules(img, scaleX, scaleY), state);
 }
 
 namespace {
@@ -267,11 +263,11 @@ Canvas HriLine(GlyphSource& glyphs, const std::string& text, int font, int width
 
 }  // namespace
 
-bool Paper::Barcode(int m, const std::vector<uint8_t>& data, const PrinterState& st) {
-    const SymbolModules sym = EncodeLinear(m, data);
+bool Paper::Barcode(int symbology, const std::vector<uint8_t>& data, const PrinterState& state) {
+    const SymbolModules sym = EncodeLinear(symbology, data);
     if (!sym.ok) return false;
-    const int mw = std::clamp(st.barcode.moduleWidth, 1, 6);
-    const int height = std::max(1, st.barcode.height);
+    const int mw = std::clamp(state.barcode.moduleWidth, 1, 6);
+    const int height = std::max(1, state.barcode.height);
     float total = 0;
     for (float h : sym.rowHeight) total += h;
     Canvas bars = Blank(sym.cols * mw, height);
@@ -284,8 +280,8 @@ bool Paper::Barcode(int m, const std::vector<uint8_t>& data, const PrinterState&
                     for (int x = c * mw; x < (c + 1) * mw; ++x) bars.Darken(x, yy);
         y += rowH;
     }
-    const int pos = st.barcode.hriPosition;
-    const Canvas hri = HriLine(*glyphs_, sym.hri, st.barcode.hriFont, bars.width);
+    const int pos = state.barcode.hriPosition;
+    const Canvas hri = HriLine(*glyphs_, sym.hri, state.barcode.hriFont, bars.width);
     Canvas block = Blank(std::max(bars.width, hri.width),
                          bars.height + ((pos & 1) ? hri.height : 0) + ((pos & 2) ? hri.height : 0));
     int at = 0;
@@ -296,45 +292,45 @@ bool Paper::Barcode(int m, const std::vector<uint8_t>& data, const PrinterState&
     Blit(block, bars, (block.width - bars.width) / 2, at);
     at += bars.height;
     if (pos & 2) Blit(block, hri, (block.width - hri.width) / 2, at);
-    PlaceBlock(block, st);
+    PlaceBlock(block, state);
     return true;
 }
 
-bool Paper::Qr(const PrinterState& st) {
-    const SymbolModules sym = EncodeQr(st.qr);
+bool Paper::Qr(const PrinterState& state) {
+    const SymbolModules sym = EncodeQr(state.qr);
     if (!sym.ok) return false;
-    const int size = std::clamp(st.qr.moduleSize, 1, 16);
+    const int size = std::clamp(state.qr.moduleSize, 1, 16);
     Canvas block = Blank(sym.cols * size, sym.rows * size);
     for (int r = 0; r < sym.rows; ++r)
         for (int c = 0; c < sym.cols; ++c)
             if (sym.isSet(r, c))
                 for (int y = 0; y < size; ++y)
                     for (int x = 0; x < size; ++x) block.Darken(c * size + x, r * size + y);
-    PlaceBlock(block, st);
+    PlaceBlock(block, state);
     return true;
 }
 
-bool Paper::Pdf417(const PrinterState& st) {
-    const SymbolModules sym = EncodePdf417(st.pdf417);
+bool Paper::Pdf417(const PrinterState& state) {
+    const SymbolModules sym = EncodePdf417(state.pdf417);
     if (!sym.ok) return false;
-    const int mw = std::clamp(st.pdf417.moduleWidth, 2, 8);
-    const int rowH = std::clamp(st.pdf417.rowHeight, 2, 8) * mw;  // row height counts module widths
+    const int mw = std::clamp(state.pdf417.moduleWidth, 2, 8);
+    const int rowH = std::clamp(state.pdf417.rowHeight, 2, 8) * mw;  // row height counts module widths
     Canvas block = Blank(sym.cols * mw, sym.rows * rowH);
     for (int r = 0; r < sym.rows; ++r)
         for (int c = 0; c < sym.cols; ++c)
             if (sym.isSet(r, c))
                 for (int y = 0; y < rowH; ++y)
                     for (int x = 0; x < mw; ++x) block.Darken(c * mw + x, r * rowH + y);
-    PlaceBlock(block, st);
+    PlaceBlock(block, state);
     return true;
 }
 
-void Paper::EnterPageMode(const PrinterState& st) {
+void Paper::EnterPageMode(const PrinterState& state) {
     inPage_ = true;
-    pageArea_ = st.pageArea;
-    pageArea_.width = std::clamp(pageArea_.width, 1, kMaxPageSide);
-    pageArea_.height = std::clamp(pageArea_.height, 1, kMaxPageSide);
-    pageDirection_ = st.pageDirection & 3;
+    pageArea_ = state.pageArea;
+    pageArea_.width = std::clamp(pageArea_.width, 1, identity_.maxPageSide);
+    pageArea_.height = std::clamp(pageArea_.height, 1, identity_.maxPageSide);
+    pageDirection_ = state.pageDirection & 3;
     // The page is laid out along the print direction and turned when it is printed.
     const bool sideways = pageDirection_ == 1 || pageDirection_ == 3;
     page_ = sideways ? Blank(pageArea_.height, pageArea_.width) : Blank(pageArea_.width, pageArea_.height);
@@ -351,9 +347,9 @@ void Paper::MovePageY(int units) {
     if (inPage_) pageY_ = std::max(0, pageY_ + PixelsForUnits(units));
 }
 
-void Paper::PrintPage(const PrinterState& st) {
+void Paper::PrintPage(const PrinterState& state) {
     if (!inPage_) return;
-    if (!line_.empty()) FlushLine(st, 0);
+    if (!line_.empty()) PrintLine(state, 0);
     Canvas out = page_;
     switch (pageDirection_) {
         case 1: out = RotateCcw(out); break;
@@ -374,7 +370,7 @@ void Paper::ClearPage() {
     column_ = 0;
 }
 
-void Paper::LeavePageMode(const PrinterState&) {
+void Paper::LeavePageMode() {
     inPage_ = false;
     line_.clear();
     column_ = 0;

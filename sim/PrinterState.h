@@ -33,6 +33,10 @@ struct PrinterIdentity {
     double unitMm = 0.0705;     // vertical motion unit
     int printWidthDots = 512;   // printable width
     double paperMm = 80.0;
+    // Bounds of the picture, so that a runaway feed or page area cannot eat the machine's
+    // memory (the renderer's fuzzer makes them small so that one input costs little).
+    int maxRollRows = 100000;
+    int maxPageSide = 4000;
 
     // The identities the tool offers by name; any other name is an ESC/POS printer with
     // the common 80 mm geometry.
@@ -123,5 +127,8 @@ struct PrinterState {
     int buzzerCount = 0;
     uint64_t textBytes = 0;
 };
+
+// The line spacing in vertical motion units: ESC 3 n, else the default 1/6 inch.
+int LineSpacingUnits(const PrinterIdentity& identity, const PrinterState& state);
 
 }  // namespace QVO::Sim

@@ -6,30 +6,31 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace QVO::Sim {
 
-// Rasterises characters of one monospace TrueType font into fixed cells and caches them.
-// Not thread-safe: owned by one Paper.
+// Rasterises characters of one monospace TrueType font ($QUVO_SIM_FONT, else DejaVu Sans
+// Mono) into fixed cells. The font and its glyphs are shared by every GlyphSource of the
+// process; thread-safe (a leaf lock guards the shared cache).
 class GlyphSource {
 public:
+    struct Font;
+
     GlyphSource();
     ~GlyphSource();
     GlyphSource(const GlyphSource&) = delete;
     GlyphSource& operator=(const GlyphSource&) = delete;
 
-    bool loaded() const { return !fontData_.empty(); }
-    // Coverage 0 (paper) .. 255 (ink) of the character in a w × h cell.
+    // Coverage 0 (paper) .. 255 (ink) of the character in a w × h cell; the reference stays
+    // valid for the life of the process.
     const std::vector<uint8_t>& Glyph(char32_t cp, int w, int h);
 
 private:
-    struct FontInfo;
-    std::vector<uint8_t> fontData_;
-    FontInfo* info_ = nullptr;  // owned; the stb structure points into fontData_
-    std::map<std::pair<char32_t, int>, std::vector<uint8_t>> cache_;
+    std::shared_ptr<Font> font_;
 };
 
 // The character a printer prints for byte b in code table n (ESC t n).
@@ -53,7 +54,7 @@ struct SymbolModules {
     bool isSet(int r, int c) const { return on[size_t(r) * size_t(cols) + size_t(c)] != 0; }
 };
 
-SymbolModules EncodeLinear(int m, const std::vector<uint8_t>& data);
+SymbolModules EncodeLinear(int symbology, const std::vector<uint8_t>& data);  // GS k m
 SymbolModules EncodeQr(const QrSettings& qr);
 SymbolModules EncodePdf417(const Pdf417Settings& pdf);
 // Code 128 data as the printer receives it ("{B" code-set prefixes, "{C" digit pairs as

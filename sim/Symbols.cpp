@@ -72,9 +72,9 @@ std::string Code128Text(const std::vector<uint8_t>& data) {
     return text;
 }
 
-SymbolModules EncodeLinear(int m, const std::vector<uint8_t>& data) {
+SymbolModules EncodeLinear(int symbology, const std::vector<uint8_t>& data) {
     // The NUL-terminated forms 0..6 are the same symbologies as 65..71.
-    const int kind = m <= 6 ? m + 65 : m;
+    const int kind = symbology <= 6 ? symbology + 65 : symbology;
     std::vector<uint8_t> d = data;
     switch (kind) {
         case 65: return Encode(BARCODE_UPCA, d, 0, 0);
@@ -99,7 +99,7 @@ SymbolModules EncodeLinear(int m, const std::vector<uint8_t>& data) {
         case 77: return Encode(BARCODE_DBAR_LTD, d, 0, 0);
         default: {
             SymbolModules out;
-            out.error = "symbology " + std::to_string(m) + " not drawn";
+            out.error = "symbology " + std::to_string(symbology) + " not drawn";
             return out;
         }
     }

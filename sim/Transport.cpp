@@ -1,13 +1,13 @@
 // Serving loop shared by every link, and the TCP, pseudo-terminal and file-pair servers.
 #include "sim/Transport.h"
 
+#include "platform/posix/PosixWait.h"
 #include "sim/VirtualPrinter.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,9 +22,17 @@ namespace QVO::Sim {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using QVO::Platform::Clock;
+using QVO::Platform::MutexLock;
+using QVO::Platform::UniqueFd;
+using QVO::Platform::WaitAnyReady;
+using QVO::Platform::WaitReady;
+
 constexpr int kTickMs = 20;          // how often the loop wakes for timers and the link rate
 constexpr int kWriteStallMs = 500;   // a host that stops reading loses replies after this
+constexpr int kWritePollMs = 10;     // how long a full link is given before the next try
+constexpr int kListenBacklog = 4;
+constexpr double kBurstsPerSecond = 20;  // a token bucket holds at most 1/20 s of the rate
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -45,13 +53,20 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (Clock::now() >= deadline) return true;  // dropped, link still up
-            pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 10);
+            WaitReady(fd, POLLOUT, kWritePollMs);
             continue;
         }
         return false;
     }
     return true;
+}
+
+// True once the owner asked the serving thread to stop.
+bool StopRequested(int stopFd) { return WaitReady(stopFd, POLLIN, 0) > 0; }
+
+bool Fail(std::string* error, const std::string& what) {
+    if (error) *error = what;
+    return false;
 }
 
 }  // namespace
@@ -72,10 +87,7 @@ LinkServer::~LinkServer() { Stop(); }
 
 bool LinkServer::Start(std::string* error) {
     if (thread_.joinable()) return true;
-    if (!stopPipe_[0].valid() || !finishedPipe_[0].valid()) {
-        if (error) *error = "cannot create pipes";
-        return false;
-    }
+    if (!stopPipe_[0].isValid() || !finishedPipe_[0].isValid()) return Fail(error, "cannot create pipes");
     if (!Open(error)) return false;
     thread_ = std::thread([this] { Run(); });
     return true;
@@ -92,7 +104,6 @@ void LinkServer::Run() {
     for (;;) {
         Connection conn;
         if (!Accept(conn, stopPipe_[0].get())) break;
-        ++served_;
         const bool keepServing = Serve(conn);
         if (!keepServing || singleShot_) break;
     }
@@ -101,41 +112,71 @@ void LinkServer::Run() {
     [[maybe_unused]] auto ignored = ::write(finishedPipe_[1].get(), &b, 1);
 }
 
-bool LinkServer::WriteReplies(int fd, double& tokens, bool limited) {
+// Token buckets per direction, so bytes trickle at the printer's link rate (0: unlimited).
+// A bucket holds at most 1/20 s worth, never less than one byte.
+struct LinkServer::Throttle {
+    uint32_t rate = 0;
+    double readTokens = 0, writeTokens = 0;
+    Clock::time_point last = Clock::now();
+
+    void Refill(uint32_t bytesPerSecond) {
+        rate = bytesPerSecond;
+        const auto now = Clock::now();
+        const double seconds = std::chrono::duration<double>(now - last).count();
+        last = now;
+        const double burst = std::max(1.0, rate / kBurstsPerSecond);
+        readTokens = rate ? std::min(burst, readTokens + rate * seconds) : 0;
+        writeTokens = rate ? std::min(burst, writeTokens + rate * seconds) : 0;
+    }
+    bool MayRead() const { return rate == 0 || readTokens >= 1; }
+    size_t ReadLimit(size_t max) const { return rate ? std::min(max, size_t(readTokens)) : max; }
+    void Read(size_t bytes) {
+        if (rate) readTokens -= double(bytes);
+    }
+};
+
+bool LinkServer::WriteReplies(int fd, Throttle& throttle, bool limited) {
     uint8_t buf[4096];
     for (;;) {
         size_t max = sizeof buf;
-        if (limited) max = std::min(max, size_t(std::max(0.0, tokens)));
+        if (limited) max = std::min(max, size_t(std::max(0.0, throttle.writeTokens)));
         if (max == 0) return true;
         const size_t n = printer_.TakeReplies(buf, max);
         if (n == 0) return true;
-        if (limited) tokens -= double(n);
+        if (limited) throttle.writeTokens -= double(n);
         if (!WriteAll(fd, buf, n)) return false;
     }
 }
 
+LinkServer::ReadResult LinkServer::ReadFromHost(const Connection& conn, Throttle& throttle) {
+    uint8_t buf[4096];
+    const ssize_t n = ::read(conn.readFd, buf, throttle.ReadLimit(sizeof buf));
+    if (n > 0) {
+        throttle.Read(size_t(n));
+        printer_.Receive(buf, size_t(n));
+        return ReadResult::GoOn;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return ReadResult::GoOn;
+    if (FollowsEof() && !singleShot_) return ReadResult::AtEof;  // the file may grow
+    if (EndsAtEof() || FollowsEof()) {
+        printer_.EndOfStream();
+        WriteReplies(conn.ReplyFd(), throttle, false);
+        return ReadResult::Over;
+    }
+    return ReadResult::AtEof;  // a pty with no host: wait for one
+}
+
 bool LinkServer::Serve(Connection& conn) {
     const uint64_t generation = printer_.ConnectionGeneration();
-    double readTokens = 0, writeTokens = 0;
-    auto last = Clock::now();
+    Throttle throttle;
     bool atEof = false;
-    uint8_t buf[4096];
     for (;;) {
-        // Token buckets per direction; a burst is at most 1/20 s worth so bytes trickle.
-        const uint32_t rate = printer_.BytesPerSecond();
-        const auto now = Clock::now();
-        const double dt = std::chrono::duration<double>(now - last).count();
-        last = now;
-        const double burst = std::max(1.0, rate / 20.0);
-        readTokens = rate ? std::min(burst, readTokens + rate * dt) : 0;
-        writeTokens = rate ? std::min(burst, writeTokens + rate * dt) : 0;
-        const bool mayRead = !atEof && (rate == 0 || readTokens >= 1) && printer_.AcceptsInput();
-
+        throttle.Refill(printer_.BytesPerSecond());
+        const bool mayRead = !atEof && throttle.MayRead() && printer_.AcceptsInput();
         pollfd fds[3] = {{stopPipe_[0].get(), POLLIN, 0},
                          {printer_.NotifyFd(), POLLIN, 0},
-                         {conn.readFd(), short(mayRead ? POLLIN : 0), 0}};
-        if (::poll(fds, 3, kTickMs) < 0 && errno != EINTR) return false;
-        if (fds[0].revents) return false;
+                         {conn.readFd, short(mayRead ? POLLIN : 0), 0}};
+        if (WaitAnyReady(fds, 3, kTickMs) < 0 || fds[0].revents) return false;
         printer_.Tick();
         if (printer_.ConnectionGeneration() != generation) {
             Renew();  // dropped or power-cycled: this connection is over
@@ -143,25 +184,12 @@ bool LinkServer::Serve(Connection& conn) {
         }
         atEof = false;  // a followed file is looked at again every tick
         if (mayRead && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const size_t max = rate ? std::min(sizeof buf, size_t(readTokens)) : sizeof buf;
-            const ssize_t n = ::read(conn.readFd(), buf, max);
-            if (n > 0) {
-                if (rate) readTokens -= double(n);
-                printer_.Receive(buf, size_t(n));
-            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                if (FollowsEof() && !singleShot_) {
-                    atEof = true;
-                } else if (EndsAtEof() || FollowsEof()) {
-                    printer_.EndOfStream();
-                    WriteReplies(conn.writeFd(), writeTokens, false);
-                    return true;
-                } else {
-                    atEof = true;  // a pty with no host: wait for one
-                }
-            }
+            const ReadResult result = ReadFromHost(conn, throttle);
+            if (result == ReadResult::Over) return true;
+            atEof = result == ReadResult::AtEof;
         }
         printer_.ClearNotify();
-        if (!WriteReplies(conn.writeFd(), writeTokens, rate != 0)) {
+        if (!WriteReplies(conn.ReplyFd(), throttle, throttle.rate != 0)) {
             printer_.EndOfStream();
             return true;
         }
@@ -172,7 +200,7 @@ bool LinkServer::Serve(Connection& conn) {
 
 bool TcpServer::Open(std::string* error) {
     listener_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!listener_.valid()) return error && (*error = Errno("socket"), false);
+    if (!listener_.isValid()) return Fail(error, Errno("socket"));
     const int one = 1;
     ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
@@ -180,8 +208,8 @@ bool TcpServer::Open(std::string* error) {
     addr.sin_port = htons(port_);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never reachable from outside the machine
     if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-        return error && (*error = Errno("bind"), false);
-    if (::listen(listener_.get(), 4) < 0) return error && (*error = Errno("listen"), false);
+        return Fail(error, Errno("bind"));
+    if (::listen(listener_.get(), kListenBacklog) < 0) return Fail(error, Errno("listen"));
     socklen_t len = sizeof addr;
     ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
@@ -191,13 +219,14 @@ bool TcpServer::Open(std::string* error) {
 bool TcpServer::Accept(Connection& conn, int stopFd) {
     for (;;) {
         pollfd fds[2] = {{stopFd, POLLIN, 0}, {listener_.get(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (WaitAnyReady(fds, 2, -1) < 0) return false;
         if (fds[0].revents) return false;
         const int fd = ::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) continue;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        conn.in.reset(fd);
+        conn.owned.reset(fd);
+        conn.readFd = fd;
         return true;
     }
 }
@@ -206,12 +235,12 @@ bool TcpServer::Accept(Connection& conn, int stopFd) {
 
 bool PtyServer::OpenPty(std::string* error) {
     UniqueFd master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!master.valid() || ::grantpt(master.get()) < 0 || ::unlockpt(master.get()) < 0)
-        return error && (*error = Errno("posix_openpt"), false);
+    if (!master.isValid() || ::grantpt(master.get()) < 0 || ::unlockpt(master.get()) < 0)
+        return Fail(error, Errno("posix_openpt"));
     char name[128];
-    if (::ptsname_r(master.get(), name, sizeof name) != 0) return error && (*error = Errno("ptsname"), false);
+    if (::ptsname_r(master.get(), name, sizeof name) != 0) return Fail(error, Errno("ptsname"));
     UniqueFd slave(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave.valid()) return error && (*error = Errno("open slave"), false);
+    if (!slave.isValid()) return Fail(error, Errno("open slave"));
     termios tio{};
     ::tcgetattr(slave.get(), &tio);
     ::cfmakeraw(&tio);  // no echo, no line editing: the bytes are the printer's
@@ -222,11 +251,11 @@ bool PtyServer::OpenPty(std::string* error) {
         const std::string tmp = linkPath_ + ".tmp";
         ::unlink(tmp.c_str());
         if (::symlink(name, tmp.c_str()) < 0 || ::rename(tmp.c_str(), linkPath_.c_str()) < 0)
-            return error && (*error = Errno(("link " + linkPath_).c_str()), false);
+            return Fail(error, Errno(("link " + linkPath_).c_str()));
     }
     master_ = std::move(master);
     slaveHold_ = std::move(slave);
-    std::lock_guard lock(pathMutex_);
+    MutexLock lock(pathMutex_);
     slavePath_ = name;
     return true;
 }
@@ -234,16 +263,13 @@ bool PtyServer::OpenPty(std::string* error) {
 bool PtyServer::Open(std::string* error) { return OpenPty(error); }
 
 std::string PtyServer::SlavePath() const {
-    std::lock_guard lock(pathMutex_);
+    MutexLock lock(pathMutex_);
     return slavePath_;
 }
 
 bool PtyServer::Accept(Connection& conn, int stopFd) {
-    pollfd p{stopFd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) return false;
-    if (!master_.valid()) return false;
-    conn.in.reset(master_.get());
-    conn.owned = false;  // the master stays with the server between connections
+    if (StopRequested(stopFd) || !master_.isValid()) return false;
+    conn.readFd = master_.get();  // the master stays with the server between connections
     return true;
 }
 
@@ -256,18 +282,17 @@ void PtyServer::Renew() {
 
 bool FilePairServer::Open(std::string* error) {
     outFile_.reset(::open(outPath_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644));
-    if (!outFile_.valid()) return error && (*error = Errno(outPath_.c_str()), false);
+    if (!outFile_.isValid()) return Fail(error, Errno(outPath_.c_str()));
     inFile_.reset(::open(inPath_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!inFile_.valid()) return error && (*error = Errno(inPath_.c_str()), false);
+    if (!inFile_.isValid()) return Fail(error, Errno(inPath_.c_str()));
     return true;
 }
 
 bool FilePairServer::Accept(Connection& conn, int stopFd) {
-    pollfd p{stopFd, POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0) return false;
-    conn.in.reset(outFile_.get());
-    conn.out.reset(inFile_.get());
-    conn.owned = false;  // the read position carries over a drop
+    if (StopRequested(stopFd)) return false;
+    // The files stay with the server: the read position carries over a drop.
+    conn.readFd = outFile_.get();
+    conn.writeFd = inFile_.get();
     return true;
 }
 

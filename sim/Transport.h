@@ -1,10 +1,10 @@
 // The links the virtual printer is reached over: TCP, pseudo-terminal, fake USB, file pair.
 #pragma once
 
-#include "sim/UniqueFd.h"
+#include "platform/posix/UniqueFd.h"
+#include "platform/sync/Mutex.h"
 
 #include <atomic>
-#include <mutex>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -13,20 +13,14 @@ namespace QVO::Sim {
 
 class VirtualPrinter;
 
-// A link to one host at a time. `in` is read for what the host sends, `out` (or `in` when
-// `out` is invalid) written with replies. Move-only: it owns its descriptors.
+// A link to one host at a time: `readFd` is read for what the host sends, `writeFd` (or
+// `readFd` when it is -1) written with replies. The descriptors stay with the server
+// (pty master, files) unless the connection owns them (an accepted socket). Move-only.
 struct Connection {
-    UniqueFd in;
-    UniqueFd out;
-    bool owned = true;  // false when the server keeps the descriptors (pty master, files)
-    int readFd() const { return in.get(); }
-    int writeFd() const { return out.valid() ? out.get() : in.get(); }
-    ~Connection() {
-        if (!owned) {
-            in.release();
-            out.release();
-        }
-    }
+    int readFd = -1;
+    int writeFd = -1;
+    Platform::UniqueFd owned;  // closed when the connection ends
+    int ReplyFd() const { return writeFd >= 0 ? writeFd : readFd; }
 };
 
 // Serves host connections one after another on its own thread until stopped: bytes from the
@@ -49,7 +43,6 @@ public:
     bool Finished() const { return finished_.load(); }
     // Readable once Finished() turns true, so a caller can poll for the end of a run.
     int FinishedFd() const { return finishedPipe_[0].get(); }
-    uint64_t ConnectionsServed() const { return served_.load(); }
 
 protected:
     // Opens what the server listens on; called on the owner's thread by Start.
@@ -60,23 +53,27 @@ protected:
     virtual bool EndsAtEof() const { return true; }
     // A drop: servers whose link cannot be closed from this side renew it instead.
     virtual void Renew() {}
-    // How long a read may wait before the server looks for more input (file following).
+    // End of file only means "nothing more yet": the input is a file that may grow.
     virtual bool FollowsEof() const { return false; }
 
     VirtualPrinter& printer_;
 
 private:
+    struct Throttle;
+    enum class ReadResult { GoOn, AtEof, Over };
+
     void Run();
     // Returns false when the server is stopping.
     bool Serve(Connection& conn);
-    bool WriteReplies(int fd, double& tokens, bool limited);
+    ReadResult ReadFromHost(const Connection& conn, Throttle& throttle);
+    // False when the host is gone.
+    bool WriteReplies(int fd, Throttle& throttle, bool limited);
 
-    UniqueFd stopPipe_[2];
-    UniqueFd finishedPipe_[2];
+    Platform::UniqueFd stopPipe_[2];
+    Platform::UniqueFd finishedPipe_[2];
     std::thread thread_;
-    bool singleShot_ = false;
+    bool singleShot_ = false;  // set before Start, read by the serving thread
     std::atomic<bool> finished_{false};
-    std::atomic<uint64_t> served_{0};
 };
 
 // Loopback TCP, one connection at a time (a network printer on port 9100).
@@ -92,7 +89,7 @@ protected:
 
 private:
     uint16_t port_;
-    UniqueFd listener_;
+    Platform::UniqueFd listener_;
 };
 
 // A pseudo-terminal: the host opens the slave like a serial or parallel device node. The
@@ -103,7 +100,7 @@ public:
     PtyServer(VirtualPrinter& printer, std::string linkPath = {})
         : LinkServer(printer), linkPath_(std::move(linkPath)) {}
     ~PtyServer() override { Stop(); }
-    std::string SlavePath() const;  // thread-safe
+    std::string SlavePath() const QUVO_EXCLUDES(pathMutex_);  // thread-safe
 
 protected:
     bool Open(std::string* error) override;
@@ -115,11 +112,11 @@ private:
     bool OpenPty(std::string* error);
 
     std::string linkPath_;
-    mutable std::mutex pathMutex_;
-    std::string slavePath_;  // guarded by pathMutex_
-    UniqueFd master_;        // used by the serving thread only after Start
-    UniqueFd slaveHold_;
-    bool handedOut_ = false;
+    mutable Platform::Mutex pathMutex_;  // never held together with the printer's lock
+    std::string slavePath_ QUVO_GUARDED_BY(pathMutex_);
+    // Set by Open before the serving thread starts, then renewed by that thread only.
+    Platform::UniqueFd master_;
+    Platform::UniqueFd slaveHold_;
 };
 
 // A USB printer as the sysfs walk sees it: DIR/sys/bus/usb/devices/1-1 with its IDs, the
@@ -153,8 +150,7 @@ protected:
 
 private:
     std::string outPath_, inPath_;
-    UniqueFd outFile_, inFile_;
-    bool handedOut_ = false;
+    Platform::UniqueFd outFile_, inFile_;
 };
 
 // Creates the fake USB tree under root (used by UsbServer; exposed for tests).

@@ -1,17 +1,18 @@
 // The virtual ESC/POS printer: decodes what it receives, keeps its state, answers status.
 #pragma once
 
+#include "platform/posix/UniqueFd.h"
+#include "platform/sync/Mutex.h"
 #include "sim/CommandLog.h"
 #include "sim/EscPosDecoder.h"
 #include "sim/Paper.h"
 #include "sim/PrinterState.h"
-#include "sim/UniqueFd.h"
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,115 +21,155 @@ namespace QVO::Sim {
 // One printer, shared by the transport serving its link, the control channel and tests.
 //
 // Thread safety: every public method is safe to call from any thread; one mutex guards the
-// whole printer (state, decoder, paper, log, reply queue). It is the innermost lock: while
-// holding it the printer calls nothing that locks again, and the transports never hold a
-// lock of their own while calling in.
+// whole printer (state, decoder, paper, log, reply queue).
+//
+// Lock order, for the whole virtual printer: a link server (Transport.h) and the control
+// server hold no lock while they call the printer, and PtyServer's path lock is never held
+// together with the printer's. Under its own mutex the printer calls nothing that locks,
+// except the process-wide caches of the glyph rendering (Glyphs.cpp: code tables, fonts,
+// each font's glyphs), leaf locks held for one lookup. So the only nesting is
+//     VirtualPrinter::mutex_  ->  one Glyphs.cpp cache mutex.
 //
 // Replies are queued; a transport takes them with TakeReplies when NotifyFd becomes
 // readable. Drop and PowerCycle bump the connection generation, which tells the transport
 // to close its connection.
+//
+// The work is split by concern: VirtualPrinter.cpp (dispatch, state, accessors), _Link
+// (raw and framed input, reply queue), _Commands (text, layout and page commands),
+// _Graphics (images, barcodes, 2D symbols), _Replies (status answers, printer information,
+// automatic status back) and _Faults (conditions under test control, drawer, power).
 class VirtualPrinter {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit VirtualPrinter(PrinterIdentity identity = PrinterIdentity{});
+    // Off: nothing is drawn (NoPaper), for runs that only need the state and the replies.
+    enum class Rendering { On, Off };
+
+    explicit VirtualPrinter(PrinterIdentity identity = PrinterIdentity{},
+                            Rendering rendering = Rendering::On);
     ~VirtualPrinter();
     VirtualPrinter(const VirtualPrinter&) = delete;
     VirtualPrinter& operator=(const VirtualPrinter&) = delete;
 
     // --- the link side (transports) ---
-    void Receive(const uint8_t* data, size_t size);
-    void Receive(const std::vector<uint8_t>& bytes) { Receive(bytes.data(), bytes.size()); }
+    void Receive(const uint8_t* data, size_t size) QUVO_EXCLUDES(mutex_);
+    void Receive(const std::vector<uint8_t>& bytes) QUVO_EXCLUDES(mutex_) {
+        Receive(bytes.data(), bytes.size());
+    }
     // The link closed: a command cut short is logged as truncated, the line is printed.
-    void EndOfStream();
-    size_t TakeReplies(uint8_t* out, size_t max);
-    std::vector<uint8_t> TakeAllReplies();
+    void EndOfStream() QUVO_EXCLUDES(mutex_);
+    size_t TakeReplies(uint8_t* out, size_t max) QUVO_EXCLUDES(mutex_);
+    std::vector<uint8_t> TakeAllReplies() QUVO_EXCLUDES(mutex_);
     int NotifyFd() const { return notify_.get(); }  // readable while replies or a drop wait
     void ClearNotify();
-    uint64_t ConnectionGeneration() const;
-    uint32_t BytesPerSecond() const;
+    uint64_t ConnectionGeneration() const QUVO_EXCLUDES(mutex_);
+    uint32_t BytesPerSecond() const QUVO_EXCLUDES(mutex_);
     // False while the printer is offline with a full receive buffer: the link stops reading,
     // so the host sees flow control instead of the printer losing data.
-    bool AcceptsInput() const;
-    void SetReceiveBufferBytes(size_t bytes);  // 64 KiB unless set
+    bool AcceptsInput() const QUVO_EXCLUDES(mutex_);
+    void SetReceiveBufferBytes(size_t bytes) QUVO_EXCLUDES(mutex_);  // 64 KiB unless set
     // Time-driven behaviour (the drawer closing by itself); transports call it often.
-    void Tick(Clock::time_point now = Clock::now());
+    void Tick(Clock::time_point now = Clock::now()) QUVO_EXCLUDES(mutex_);
 
     // --- test and control side ---
-    void SetCoverOpen(bool open);
-    void SetPaper(PaperLevel level);
-    void SetDrawerOpen(bool open);
-    void SetDrawerAutoClose(int ms);  // < 0: never
-    void SetDrawerOpenLevel(bool high);
-    void SetOffline(bool offline);
-    void SetMute(bool mute);
-    void SetRate(uint32_t bytesPerSecond);
-    void Drop();
-    void PowerCycle();
-    bool OpenLog(const std::string& path);
+    void SetCoverOpen(bool open) QUVO_EXCLUDES(mutex_);
+    void SetPaper(PaperLevel level) QUVO_EXCLUDES(mutex_);
+    void SetDrawerOpen(bool open) QUVO_EXCLUDES(mutex_);
+    void SetDrawerAutoClose(int ms) QUVO_EXCLUDES(mutex_);  // < 0: never
+    void SetDrawerOpenLevel(bool high) QUVO_EXCLUDES(mutex_);
+    void SetOffline(bool offline) QUVO_EXCLUDES(mutex_);
+    void SetMute(bool mute) QUVO_EXCLUDES(mutex_);
+    void SetRate(uint32_t bytesPerSecond) QUVO_EXCLUDES(mutex_);
+    void Drop() QUVO_EXCLUDES(mutex_);
+    void PowerCycle() QUVO_EXCLUDES(mutex_);
+    bool OpenLog(const std::string& path) QUVO_EXCLUDES(mutex_);
 
-    PrinterIdentity Identity() const;
-    PrinterConditions Conditions() const;
-    PrinterState State() const;
+    PrinterConditions Conditions() const QUVO_EXCLUDES(mutex_);
+    PrinterState State() const QUVO_EXCLUDES(mutex_);
     // Readable trace of every command handled so far: "ESC a 1 | text \"Total\" | LF".
-    std::vector<std::string> Trace() const;
-    std::string StatusText() const;  // one line, key=value pairs
-    bool WritePng(const std::string& path) const;
-    Canvas Picture() const;
+    std::vector<std::string> Trace() const QUVO_EXCLUDES(mutex_);
+    std::string StatusText() const QUVO_EXCLUDES(mutex_);  // one line, key=value pairs
+    // The paper so far; false / empty when the printer was made without rendering.
+    bool WritePng(const std::string& path) const QUVO_EXCLUDES(mutex_);
+    Canvas Picture() const QUVO_EXCLUDES(mutex_);
 
     // The status bytes a printer reports in its present condition (no locking, no queue).
-    static uint8_t RealTimeStatusByte(int n, const PrinterConditions& c);
-    static std::vector<uint8_t> AutoStatusBlock(const PrinterConditions& c);
+    static uint8_t RealTimeStatusByte(int request, const PrinterConditions& conditions);
+    static std::vector<uint8_t> AutoStatusBlock(const PrinterConditions& conditions);
 
 private:
-    void ReceiveRawLocked(const uint8_t* data, size_t size);
-    void ReceiveFramedLocked(const uint8_t* data, size_t size);
-    void HandlePacketLocked(const std::vector<uint8_t>& payload);
-    void DecodeLocked(const uint8_t* data, size_t size);
-    void HandleCommandLocked(const Command& cmd);
-    bool AnswersWhileOffline(const Command& cmd) const;
-    void ApplyLocked(const Command& cmd);
-    void ApplyEscLocked(const Command& cmd);
-    void ApplyGsLocked(const Command& cmd);
-    void ApplyFsLocked(const Command& cmd);
-    void ApplyGraphicsLocked(const Command& cmd);
-    void ApplySymbolLocked(const Command& cmd);
-    void ReplyLocked(const std::vector<uint8_t>& bytes);
-    void AnswerPrinterIdLocked(int n);
-    void PulseDrawerLocked();
-    void ConditionsChangedLocked(const PrinterConditions& before);
-    // Applies a change to the conditions under the lock and reports what it changed.
-    template <typename Change>
-    void ChangeConditions(Change change);
-    void SendAutoStatusLocked();
-    void ResetStateLocked();
-    void WakeLocked();
-    void NoteLocked(const std::string& event, const std::string& detail);
+    // VirtualPrinter_Link.cpp
+    void ReceiveFramedLocked(const uint8_t* data, size_t size) QUVO_REQUIRES(mutex_);
+    void StartPacketLocked() QUVO_REQUIRES(mutex_);
+    void PacketByteLocked(uint8_t byte) QUVO_REQUIRES(mutex_);
+    void HandlePacketLocked(const std::vector<uint8_t>& payload) QUVO_REQUIRES(mutex_);
+    void DecodeLocked(const uint8_t* data, size_t size) QUVO_REQUIRES(mutex_);
+    void FeedLocked(const uint8_t* data, size_t size) QUVO_REQUIRES(mutex_);
+    // Queues a reply and wakes the link, or collects it for the packet in hand.
+    void ReplyLocked(const std::vector<uint8_t>& bytes) QUVO_REQUIRES(mutex_);
+    void WakeLocked() QUVO_REQUIRES(mutex_);
 
-    mutable std::mutex mutex_;
+    // VirtualPrinter.cpp
+    void HandleCommandLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void ApplyLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void ResetStateLocked() QUVO_REQUIRES(mutex_);
+    void NoteLocked(const std::string& event, const std::string& detail) QUVO_REQUIRES(mutex_);
+
+    // Each Apply*Locked carries out the commands of its group and returns false for others.
+    // VirtualPrinter_Commands.cpp
+    bool ApplyCharacterLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplyLineLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplyPageLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplyControlLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void CutLocked(bool partial, int feedUnits) QUVO_REQUIRES(mutex_);
+    // VirtualPrinter_Graphics.cpp
+    bool ApplyImageLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplyBarcodeLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplyGraphicsLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    bool ApplySymbolLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void DefineNvImagesLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    std::optional<MonoImage> HeaderRasterLocked(const std::vector<uint8_t>& body, size_t header)
+        QUVO_REQUIRES(mutex_);
+    void StoreBufferGraphicsLocked(const std::vector<uint8_t>& body) QUVO_REQUIRES(mutex_);
+    void DefineNvGraphicsLocked(const std::vector<uint8_t>& body) QUVO_REQUIRES(mutex_);
+    void PrintNvImageLocked(int key, const std::string& name, int scaleX, int scaleY) QUVO_REQUIRES(mutex_);
+    // VirtualPrinter_Replies.cpp
+    bool ApplyReplyLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void AnswerPrinterInfoLocked(int request) QUVO_REQUIRES(mutex_);
+    void AnswerTransmitStatusLocked(int request) QUVO_REQUIRES(mutex_);
+    void SendAutoStatusLocked() QUVO_REQUIRES(mutex_);
+    // VirtualPrinter_Faults.cpp
+    bool ApplyDrawerLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
+    void PulseDrawerLocked() QUVO_REQUIRES(mutex_);
+    // Sets one condition, then reacts to what changed (ASB, held commands).
+    template <typename Field>
+    void ChangeCondition(Field PrinterConditions::*field, Field value) QUVO_EXCLUDES(mutex_);
+    void ChangeConditionsLocked(const PrinterConditions& next) QUVO_REQUIRES(mutex_);
+    void ReleaseHeldLocked() QUVO_REQUIRES(mutex_);
+
+    mutable QVO::Platform::Mutex mutex_;
     const PrinterIdentity identity_;
-    PrinterConditions conditions_;        // guarded by mutex_
-    PrinterState state_;                  // guarded by mutex_
-    EscPosDecoder decoder_;               // guarded by mutex_
-    Paper paper_;                         // guarded by mutex_
-    CommandLog log_;                      // guarded by mutex_
-    std::vector<std::string> trace_;      // guarded by mutex_
-    std::deque<uint8_t> replies_;         // guarded by mutex_
-    std::vector<uint8_t>* capture_ = nullptr;  // replies of the packet in hand; guarded by mutex_
-    std::vector<Command> held_;           // print commands waiting while offline; guarded by mutex_
-    size_t heldBytes_ = 0;                // guarded by mutex_
-    size_t receiveBufferBytes_ = 64 * 1024;  // guarded by mutex_
-    std::vector<uint8_t> packet_;         // framed-model packet being collected; guarded by mutex_
-    bool inPacket_ = false;               // guarded by mutex_
-    bool lastInputFramed_ = false;        // the last bytes came in a packet; guarded by mutex_
-    int bufferScaleX_ = 1, bufferScaleY_ = 1;  // of the stored buffer graphics; guarded by mutex_
-    Clock::time_point drawerCloseAt_{};   // guarded by mutex_
-    bool drawerClosing_ = false;          // guarded by mutex_
-    uint64_t generation_ = 0;             // guarded by mutex_
-    UniqueFd notify_;                     // eventfd; the descriptor itself is immutable
+    PrinterConditions conditions_ QUVO_GUARDED_BY(mutex_);
+    PrinterState state_ QUVO_GUARDED_BY(mutex_);
+    EscPosDecoder decoder_ QUVO_GUARDED_BY(mutex_);
+    const std::unique_ptr<PrintTarget> paper_ QUVO_PT_GUARDED_BY(mutex_);  // Paper, or NoPaper
+    CommandLog log_ QUVO_GUARDED_BY(mutex_);
+    std::vector<std::string> trace_ QUVO_GUARDED_BY(mutex_);
+    std::deque<uint8_t> replies_ QUVO_GUARDED_BY(mutex_);
+    // Replies of the packet in hand: they go back framed, instead of the acknowledgement.
+    std::vector<uint8_t>* packetReplies_ QUVO_GUARDED_BY(mutex_) = nullptr;
+    std::vector<Command> held_ QUVO_GUARDED_BY(mutex_);  // print commands waiting while offline
+    size_t heldBytes_ QUVO_GUARDED_BY(mutex_) = 0;
+    size_t receiveBufferBytes_ QUVO_GUARDED_BY(mutex_) = 64 * 1024;
+    std::vector<uint8_t> packet_ QUVO_GUARDED_BY(mutex_);  // framed-model packet being collected
+    bool inPacket_ QUVO_GUARDED_BY(mutex_) = false;
+    bool lastInputFramed_ QUVO_GUARDED_BY(mutex_) = false;  // the last bytes came in a packet
+    int bufferScaleX_ QUVO_GUARDED_BY(mutex_) = 1;  // of the stored buffer graphics
+    int bufferScaleY_ QUVO_GUARDED_BY(mutex_) = 1;
+    Clock::time_point drawerCloseAt_ QUVO_GUARDED_BY(mutex_);
+    bool drawerClosing_ QUVO_GUARDED_BY(mutex_) = false;
+    uint64_t generation_ QUVO_GUARDED_BY(mutex_) = 0;
+    const QVO::Platform::UniqueFd notify_;  // eventfd
 };
-
-// The readable form of one command used by Trace(): "ESC a 1", "text \"Total\"".
-std::string TraceText(const Command& cmd);
 
 }  // namespace QVO::Sim

@@ -1,11 +1,12 @@
 // `quvo sim`: runs the virtual printer on a TCP port, a pty, a fake USB node or a file pair.
 #include "tools/Command.h"
 
+#include "platform/posix/PosixWait.h"
 #include "sim/ControlChannel.h"
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 
-#include <poll.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -177,11 +178,22 @@ void AnnounceLink(const Options& o, LinkServer& server) {
 
 // Blocks until SIGINT/SIGTERM or the server finished; the signals are blocked by the caller.
 void WaitForEnd(LinkServer& server, int sigFd) {
-    for (;;) {
-        pollfd fds[2] = {{sigFd, POLLIN, 0}, {server.FinishedFd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-        if (fds[0].revents || fds[1].revents) return;
+    pollfd fds[2] = {{sigFd, POLLIN, 0}, {server.FinishedFd(), POLLIN, 0}};
+    QVO::Platform::WaitAnyReady(fds, 2, -1);
+}
+
+// The picture is written when the run ends, which may be hours later: find out now whether
+// it can be. An existing file is opened for writing as it stands; a new one is created and
+// removed again. Returns 0 or the errno that would stop the write.
+int PictureWritable(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) ::unlink(path.c_str());
     }
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
 }
 
 int RunSim(int argc, char** argv) {
@@ -189,6 +201,13 @@ int RunSim(int argc, char** argv) {
     const int parsed = ParseOptions(argc, argv, o);
     if (parsed < 0) return kExitOk;
     if (parsed != kExitOk) return parsed;
+    if (!o.png.empty()) {
+        if (const int error = PictureWritable(o.png)) {
+            std::fprintf(stderr, "quvo sim: cannot write the picture %s: %s\n", o.png.c_str(),
+                         std::strerror(error));
+            return kExitFailure;
+        }
+    }
 
     // Signals go to a descriptor so the end of the run is handled on this thread, and the
     // serving threads (started after this) inherit the mask.

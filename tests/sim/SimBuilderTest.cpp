@@ -15,9 +15,6 @@ using QVO::Printer::CmdHelper_RX4270;
 using QVO::Printer::ICmdHelper;
 using QVO::Printer::PrinterBuffer;
 using QVO::Printer::tagPrinterStatus;
-using TestUtil::B;
-using TestUtil::Bytes;
-using TestUtil::S;
 
 Bytes ToBytes(const PrinterBuffer& b) { return Bytes(b.begin(), b.end()); }
 

@@ -1,20 +1,16 @@
 // Decoder tests: command boundaries, arbitrary splits, garbage and truncation.
 #include "sim/EscPosDecoder.h"
+#include "sim/CommandLog.h"
+#include "sim/VirtualPrinter.h"
 #include "tests/sim/SimTestUtil.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
-
-#include "sim/VirtualPrinter.h"
 
 namespace QVO::Sim {
 namespace {
-
-using TestUtil::B;
-using TestUtil::Bytes;
-using TestUtil::Cat;
-using TestUtil::S;
 
 std::vector<std::string> DecodeAll(const Bytes& bytes, size_t piece = SIZE_MAX, bool framedNv = false) {
     EscPosDecoder d;
@@ -105,12 +101,6 @@ TEST(SimDecoder, NvImageDefinitionLengthFollowsTheModel) {
     EXPECT_EQ(DecodeAll(columns), (std::vector<std::string>{"FS q 1 1 1 [8]", "LF"}));
 }
 
-}  // namespace
-}  // namespace QVO::Sim
-
-namespace QVO::Sim {
-namespace {
-
 // Random bytes in random pieces, for both identities: the printer must stay sound (the
 // sanitizer builds turn any overrun into a failure) and keep decoding after ESC @.
 TEST(SimDecoder, RandomGarbageNeverBreaksThePrinter) {
@@ -134,14 +124,6 @@ TEST(SimDecoder, RandomGarbageNeverBreaksThePrinter) {
     }
 }
 
-}  // namespace
-}  // namespace QVO::Sim
-
-#include "sim/CommandLog.h"
-
-namespace QVO::Sim {
-namespace {
-
 // The log is read by scripts: quotes, backslashes and code-page bytes must stay valid JSON.
 TEST(SimDecoder, JsonLinesAreEscapedAndComplete) {
     std::vector<std::string> lines;
@@ -158,6 +140,20 @@ TEST(SimDecoder, JsonLinesAreEscapedAndComplete) {
                          R"({"off":18,"cmd":"GS k","name":"barcode","args":[73],"len":2})",
                          R"({"off":24,"cmd":"GS (","name":"truncated","raw":"1D28","truncated":true})",
                      }));
+}
+
+// Catches a NUL byte taken for text (its selector value once doubled as the text marker):
+// it traced as `NUL ""` and logged an empty "text".
+TEST(SimDecoder, NulIsAControlByteNotText) {
+    std::vector<std::string> lines;
+    EscPosDecoder d;
+    const Bytes bytes = B({'A', 0x00, 'B'});
+    d.Feed(bytes.data(), bytes.size(), [&lines](const Command& c) { lines.push_back(FormatJsonLine(c)); });
+    d.Finish([&lines](const Command& c) { lines.push_back(FormatJsonLine(c)); });
+    EXPECT_EQ(lines, (std::vector<std::string>{R"({"off":0,"cmd":"text","name":"text","text":"A"})",
+                                               R"({"off":1,"cmd":"NUL","name":"nul"})",
+                                               R"({"off":2,"cmd":"text","name":"text","text":"B"})"}));
+    EXPECT_EQ(DecodeAll(bytes), (std::vector<std::string>{"text \"A\"", "NUL", "text \"B\""}));
 }
 
 }  // namespace

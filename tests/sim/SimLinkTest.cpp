@@ -3,7 +3,10 @@
 #include "sim/ControlChannel.h"
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
+#include "platform/posix/PosixWait.h"
+#include "platform/posix/UniqueFd.h"
 #include "tests/sim/SimTestUtil.h"
+#include "tests/support/WaitUntil.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -25,41 +28,35 @@
 namespace QVO::Sim {
 namespace {
 
-using TestUtil::B;
-using TestUtil::Bytes;
-using TestUtil::Cat;
-using TestUtil::S;
 using namespace std::chrono_literals;
 
 // A host end of a link: reads with a time-out like the service object's port does.
 class Host {
 public:
     explicit Host(int fd) : fd_(fd) {}
-    ~Host() { if (fd_ >= 0) ::close(fd_); }
-    int fd() const { return fd_; }
-    void Send(const Bytes& b) { ASSERT_EQ(::write(fd_, b.data(), b.size()), ssize_t(b.size())); }
+    int fd() const { return fd_.get(); }
+    void Send(const Bytes& b) { ASSERT_EQ(::write(fd(), b.data(), b.size()), ssize_t(b.size())); }
     // Reads until n bytes came or the time-out passed; eof reports a closed link.
     Bytes Read(size_t n, std::chrono::milliseconds timeout, bool* eof = nullptr) {
         Bytes out;
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (out.size() < n) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, int(left.count())) <= 0) break;
-            uint8_t buf[256];
-            const ssize_t r = ::read(fd_, buf, std::min(sizeof buf, n - out.size()));
-            if (r <= 0) {
-                if (eof) *eof = true;
-                break;
+        bool closed = false;
+        QVO::Test::WaitUntil([&] {
+            while (!closed && out.size() < n && QVO::Platform::WaitReady(fd(), POLLIN, 0) > 0) {
+                uint8_t buf[256];
+                const ssize_t r = ::read(fd(), buf, std::min(sizeof buf, n - out.size()));
+                if (r <= 0)
+                    closed = true;
+                else
+                    out.insert(out.end(), buf, buf + r);
             }
-            out.insert(out.end(), buf, buf + r);
-        }
+            return closed || out.size() >= n;
+        }, timeout);
+        if (eof && closed) *eof = true;
         return out;
     }
 
 private:
-    int fd_;
+    QVO::Platform::UniqueFd fd_;
 };
 
 int ConnectTcp(uint16_t port) {
@@ -170,10 +167,10 @@ TEST(SimLink, OfflinePrinterStopsReadingAndLosesNothing) {
         data.push_back(0x0A);
     }
     host.Send(data);
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return !rig.printer.AcceptsInput(); }));
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return !rig.printer.AcceptsInput(); }));
     EXPECT_EQ(rig.printer.State().textBytes, 0u);
     rig.printer.SetOffline(false);
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return rig.printer.State().textBytes == lines * 63; }, std::chrono::seconds(30)))
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return rig.printer.State().textBytes == lines * 63; }, std::chrono::seconds(30)))
         << rig.printer.State().textBytes;
 }
 
@@ -187,7 +184,7 @@ TEST(SimLink, SingleShotServerFinishesWhenTheHostCloses) {
         Host host(ConnectTcp(server.Port()));
         host.Send(Cat({S("bye"), B({0x1B, 0x61})}));  // ends inside ESC a
     }
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return server.Finished(); }));
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return server.Finished(); }));
     const auto trace = printer.Trace();
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), "ESC a (truncated)");
@@ -220,8 +217,8 @@ TEST(SimLink, PtyServesTheSlaveAndTheLinkFollowsADrop) {
         EXPECT_EQ(host.Read(2, 2s), B({0x00, 0x01}));
     }
     printer.Drop();
-    ASSERT_TRUE(TestUtil::WaitFor([&] { return server.SlavePath() != first; }));
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return std::filesystem::read_symlink(dir + "/printer").string() == server.SlavePath(); }));
+    ASSERT_TRUE(QVO::Test::WaitUntil([&] { return server.SlavePath() != first; }));
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return std::filesystem::read_symlink(dir + "/printer").string() == server.SlavePath(); }));
     Host again(OpenHostTty(dir + "/printer"));
     again.Send(B({0x10, 0x04, 0x01}));
     EXPECT_EQ(again.Read(1, 2s), B({0x16}));  // the drawer stayed open across the drop
@@ -266,12 +263,12 @@ TEST(SimLink, FilePairFollowsTheOutputFile) {
         std::ofstream w(out, std::ios::binary | std::ios::app);
         w << "\x10\x04\x01";
     }
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return std::filesystem::file_size(in) == 1; }));
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return std::filesystem::file_size(in) == 1; }));
     {
         std::ofstream w(out, std::ios::binary | std::ios::app);
         w << "\x1d\x49\x42";
     }
-    EXPECT_TRUE(TestUtil::WaitFor([&] { return std::filesystem::file_size(in) == 7; }));
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return std::filesystem::file_size(in) == 7; }));
     EXPECT_EQ(ReadText(in), std::string("\x12_QUVO", 6) + std::string(1, '\0'));
     server.Stop();
     std::filesystem::remove_all(dir);
@@ -319,7 +316,7 @@ TEST(SimControl, UnixSocketAnswersEachLine) {
     Host host(fd);
     host.Send(S("paper empty\nstatus\n"));
     std::string answers;
-    EXPECT_TRUE(TestUtil::WaitFor([&] {
+    EXPECT_TRUE(QVO::Test::WaitUntil([&] {
         const Bytes got = host.Read(512, 50ms);
         answers.append(got.begin(), got.end());
         return std::count(answers.begin(), answers.end(), '\n') >= 2;

@@ -4,13 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace QVO::Sim {
 namespace {
 
-using TestUtil::B;
-using TestUtil::Bytes;
-using TestUtil::Cat;
-using TestUtil::S;
 
 struct StateCase {
     const char* what;
@@ -201,6 +200,59 @@ TEST(SimPrinter, DeselectedPrinterIgnoresDataUntilSelected) {
     EXPECT_EQ(p.State().justification, 0);
     EXPECT_EQ(p.State().textBytes, 0u);
     EXPECT_TRUE(p.State().emphasized);
+}
+
+// GS ( L bodies: m fn, then the store (fn 112) or NV define (fn 67) header and the data.
+Bytes GraphicsBody(const Bytes& body) {
+    return Cat({B({0x1D, 0x28, 0x4C, int(body.size() & 0xFF), int(body.size() >> 8)}), body});
+}
+
+// Catches image sizes taken from the header without looking at the data: a 8 × 60000
+// image with one byte of data would make the printer allocate (and draw) 60000 rows, and a
+// header of 65535 × 65535 four gigabytes, from a few bytes a host sent.
+TEST(SimPrinter, GraphicsWhoseDataIsShortAreRefused) {
+    VirtualPrinter p;
+    p.Receive(GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 0x60, 0xEA, 0xFF})));  // 8 × 60000
+    p.Receive(GraphicsBody(B({0x30, 0x43, 0x30, 'A', 'B', 1, 0x10, 0x00, 0xA0, 0x0F, 0x31, 0xFF})));  // 16×4000
+    const PrinterState s = p.State();
+    EXPECT_TRUE(s.bufferGraphics.empty()) << s.bufferGraphics.width << "x" << s.bufferGraphics.height;
+    EXPECT_EQ(s.nvImages.count(('A' << 8) | 'B'), 0u);
+    const auto trace = p.Trace();
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "note graphics_data_short 8x60000"), 1);
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), "note graphics_data_short 16x4000"), 1);
+    // Exactly enough data is still an image.
+    p.Receive(GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 2, 0, 0x80, 0x01})));
+    EXPECT_EQ(p.State().bufferGraphics.height, 2);
+}
+
+// A printer made without rendering must still do everything but draw: the same commands,
+// replies and state as one with paper, so the fast fuzzer checks the real printer.
+TEST(SimPrinter, WithoutRenderingOnlyThePictureIsMissing) {
+    const Bytes stream = Cat({
+        B({0x1D, 0x61, 0xFF, 0x1B, 0x61, 0x01, 0x1B, 0x21, 0x38}), S("Total"), B({0x0A}),
+        B({0x1D, 0x6B, 0x49, 0x06, '{', 'B', 'Q', 'U', 'V', 'O'}),
+        B({0x1D, 0x28, 0x6B, 0x05, 0x00, 0x31, 0x50, 0x30, 'a', 'b'}),
+        B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x51, 0x30}),
+        GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 1, 0, 0xFF})), GraphicsBody(B({0x30, 0x32})),
+        B({0x1B, 0x4C, 0x1B, 0x54, 0x01}), S("page"), B({0x0C}),
+        B({0x1B, 0x5C, 0x10, 0x00, 0x1D, 0x56, 0x41, 0x08}),
+        B({0x10, 0x04, 0x01, 0x1D, 0x72, 0x01, 0x1D, 0x49, 0x43, 0x1B, 0x70, 0x00, 0x19, 0xFA}),
+    });
+    VirtualPrinter drawn, undrawn(PrinterIdentity{}, VirtualPrinter::Rendering::Off);
+    for (VirtualPrinter* p : {&drawn, &undrawn}) {
+        p->Receive(stream);
+        p->SetCoverOpen(true);
+        p->EndOfStream();
+    }
+    EXPECT_EQ(undrawn.Trace(), drawn.Trace());
+    EXPECT_EQ(undrawn.TakeAllReplies(), drawn.TakeAllReplies());
+    EXPECT_EQ(undrawn.StatusText(), drawn.StatusText());
+    const PrinterState a = drawn.State(), b = undrawn.State();
+    EXPECT_TRUE(a.justification == b.justification && a.widthMul == b.widthMul && a.qr.data == b.qr.data &&
+                a.fullCuts == b.fullCuts && a.drawerPulses == b.drawerPulses && a.textBytes == b.textBytes);
+    EXPECT_GT(drawn.Picture().height, 100);
+    EXPECT_EQ(undrawn.Picture().height, 0);
+    EXPECT_FALSE(undrawn.WritePng(::testing::TempDir() + "/sim_undrawn.png"));
 }
 
 Bytes Packet(const Bytes& data) {

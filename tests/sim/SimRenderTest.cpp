@@ -10,13 +10,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <thread>
 
 namespace QVO::Sim {
 namespace {
 
 using QVO::Printer::CCmdHelperBase;
 using QVO::Printer::PrinterBuffer;
-using TestUtil::Bytes;
 
 void Text(PrinterBuffer& b, const std::string& s) {
     b.Append(reinterpret_cast<const uint8_t*>(s.data()), s.size());
@@ -192,6 +193,42 @@ TEST(SimRender, UnencodableBarcodeIsNotedNotDrawn) {
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), "note barcode_not_printed 65");
     EXPECT_EQ(p.Picture().height, 24);  // just the bottom margin
+}
+
+// Catches a picture that outgrows the bounds its identity sets (the renderer's fuzzer
+// counts on them to keep one input cheap): the roll stops growing at its last row and a
+// page is no larger than its side.
+TEST(SimRender, IdentityBoundsThePicture) {
+    constexpr int kBottomMargin = 24;
+    PrinterIdentity shortRoll;
+    shortRoll.maxRollRows = 300;
+    VirtualPrinter lines(shortRoll);
+    for (int i = 0; i < 40; ++i) lines.Receive(Cat({S("line " + std::to_string(i)), B({0x0A})}));
+    EXPECT_EQ(lines.Picture().height, 300 + kBottomMargin);
+
+    PrinterIdentity smallPage;
+    smallPage.maxPageSide = 100;
+    VirtualPrinter page(smallPage);
+    page.Receive(Cat({B({0x1B, 0x4C, 0x1B, 0x57, 0, 0, 0, 0, 0xE8, 0x03, 0xE8, 0x03}), S("page"), B({0x0C})}));
+    EXPECT_EQ(page.Picture().height, 100 + kBottomMargin);  // asked for 1000 × 1000
+}
+
+// Printers on different threads draw through one process-wide glyph cache: each must get
+// the picture it gets alone (the ThreadSanitizer build also checks the cache's lock).
+TEST(SimRender, PrintersOnTwoThreadsDrawTheSameText) {
+    const Bytes line = Cat({B({0x1B, 0x74, 0x02}), S("Caf\x82 \x9b\xd5 0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ"), B({0x0A})});
+    auto draw = [&line] {
+        VirtualPrinter p;
+        for (int i = 0; i < 4; ++i) p.Receive(line);
+        return p.Picture();
+    };
+    Canvas first, second;
+    std::thread a([&] { first = draw(); }), b([&] { second = draw(); });
+    a.join();
+    b.join();
+    const Canvas alone = draw();
+    ASSERT_GT(alone.height, 100);
+    EXPECT_TRUE(first.px == alone.px && second.px == alone.px);
 }
 
 TEST(SimRender, CodeTablesDecodeToTheRightCharacters) {

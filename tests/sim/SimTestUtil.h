@@ -1,23 +1,23 @@
-// Helpers shared by the virtual printer's tests: byte literals and waiting with a deadline.
+// Byte-literal helpers shared by the virtual printer's tests.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
+#include <initializer_list>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace QVO::Sim::TestUtil {
 
 using Bytes = std::vector<uint8_t>;
 
+// Bytes from numbers: B({0x1B, 0x40}).
 inline Bytes B(std::initializer_list<int> v) {
     Bytes out;
     for (int b : v) out.push_back(uint8_t(b));
     return out;
 }
 
+// Bytes of a text: S("Total").
 inline Bytes S(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -26,14 +26,12 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// Polls cond until it holds or the deadline passes; the result says which.
-inline bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds deadline = std::chrono::seconds(5)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (cond()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return cond();
-}
-
 }  // namespace QVO::Sim::TestUtil
+
+// The tests of the printer live in QVO::Sim and use the helpers unqualified.
+namespace QVO::Sim {
+using TestUtil::B;
+using TestUtil::Bytes;
+using TestUtil::Cat;
+using TestUtil::S;
+}  // namespace QVO::Sim

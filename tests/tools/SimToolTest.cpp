@@ -10,10 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -106,6 +109,34 @@ TEST(ToolSimTest, ServesOneConnectionTakesControlAndWritesPaperAndLog) {
     text << in.rdbuf();
     EXPECT_NE(text.str().find("Hello from the test"), std::string::npos);
     EXPECT_NE(text.str().find("GS V"), std::string::npos);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Catches a picture path that cannot be written being found out only when the run ends
+// (after serving, perhaps for hours): the run must refuse at once, before it serves.
+TEST(ToolSimTest, UnwritablePictureFailsBeforeServing) {
+    std::string pattern = (fs::path(::testing::TempDir()) / "quvo-sim-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    const std::string toPrinter = (dir / "out.bin").string(), fromPrinter = (dir / "in.bin").string();
+    std::ofstream(toPrinter) << "\x1b@";  // a --file --once run ends by itself at the end of this
+    const fs::path png = dir / "no-such-folder" / "paper.png";
+    const std::string command = "timeout 20 " + std::string(QUVO_BIN) + " sim --once --file " + toPrinter + "," +
+                                fromPrinter + " --png " + png.string() + " >" + (dir / "stdout").string() + " 2>" +
+                                (dir / "stderr").string();
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadAll(dir / "stdout"), "") << "the printer served before it checked its picture path";
+    const std::string errors = ReadAll(dir / "stderr");
+    EXPECT_NE(errors.find("cannot write the picture " + png.string()), std::string::npos) << errors;
+    EXPECT_NE(errors.find(std::strerror(ENOENT)), std::string::npos) << errors;
     std::error_code ignored;
     fs::remove_all(dir, ignored);
 }
