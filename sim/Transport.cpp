@@ -32,6 +32,8 @@ constexpr int kTickMs = 20;          // how often the loop wakes for timers and 
 constexpr int kWriteStallMs = 500;   // a host that stops reading loses replies after this
 constexpr int kWritePollMs = 10;     // how long a full link is given before the next try
 constexpr int kListenBacklog = 4;
+// What a network printer buffers on its side of the connection.
+constexpr int kPrinterReceiveBufferBytes = 8192;
 constexpr double kBurstsPerSecond = 20;  // a token bucket holds at most 1/20 s of the rate
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -203,6 +205,12 @@ bool TcpServer::Open(std::string* error) {
     if (!listener_.isValid()) return Fail(error, Errno("socket"));
     const int one = 1;
     ::setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // A printer's receive buffer is a few kilobytes. With the kernel's default (128 KiB) a slow
+    // link reopens its window only after tens of kilobytes have drained, so a sender sees
+    // seconds without progress, which no real printer causes. Set on the listener, the
+    // connections inherit it (and the window scale it implies).
+    ::setsockopt(listener_.get(), SOL_SOCKET, SO_RCVBUF, &kPrinterReceiveBufferBytes,
+                 sizeof kPrinterReceiveBufferBytes);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port_);

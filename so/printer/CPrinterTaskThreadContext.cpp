@@ -9,21 +9,29 @@
 
 namespace QVO::Printer {
 
+namespace {
+// Output contexts alive in the process: the output IDs start again at 1 only when an engine
+// opens while no other one is open, so that two engines never hand out the same ID.
+std::atomic<int32_t> g_liveContexts{0};
+}  // namespace
+
 CPrinterTaskThreadContext::CPrinterTaskThreadContext(std::shared_ptr<CPrinterPort> port,
                                                      std::shared_ptr<CPrinterEventObject> events,
                                                      BASE::TaskThreadTiming timing)
     : CTaskThreadContext(timing), port_(std::move(port)), events_(std::move(events)) {
     SetIdleTask(events_);
+    g_liveContexts.fetch_add(1);
 }
 
 CPrinterTaskThreadContext::~CPrinterTaskThreadContext() {
     // The worker calls RunOne on this object until it has stopped.
     Stop();
+    g_liveContexts.fetch_sub(1);
 }
 
 int32_t CPrinterTaskThreadContext::Init(void* parameter) {
     const int32_t result = CTaskThreadContext::Init(parameter);
-    if (result == 0) ResetOutputIds();
+    if (result == 0 && g_liveContexts.load() == 1) ResetOutputIds();
     return result;
 }
 

@@ -34,7 +34,8 @@ public:
                               BASE::TaskThreadTiming timing = {});
     ~CPrinterTaskThreadContext() override;
 
-    // The base Init, then the process-wide output IDs start again at 1.
+    // The base Init, then the process-wide output IDs start again at 1, unless another
+    // engine's output context is alive (its outputs keep their IDs unique).
     int32_t Init(void* parameter) override;
     int32_t RunOne() override;
 
