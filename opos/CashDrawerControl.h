@@ -12,8 +12,7 @@ public:
     CCashDrawerControl();
 
     int32_t OpenDrawer();
-    int32_t WaitForDrawerClose(int32_t beepTimeout, int32_t beepFrequency, int32_t beepDuration,
-                               int32_t beepDelay);
+    int32_t WaitForDrawerClose(int32_t beepTimeout, int32_t beepFrequency, int32_t beepDuration, int32_t beepDelay);
 
     bool GetDrawerOpened() { return GetPropertyNumber(PIDXCash_DrawerOpened) != 0; }
     bool GetCapStatus() { return GetPropertyNumber(PIDXCash_CapStatus) != 0; }

@@ -15,15 +15,17 @@ using namespace Platform::Com;
 namespace {
 
 constexpr const wchar_t* kMethodNames[] = {
-    L"COFreezeEvents", L"GetPropertyNumber", L"SetPropertyNumber", L"GetPropertyString",
-    L"SetPropertyString", L"OpenService", L"CheckHealth", L"ClaimDevice", L"ClearOutput",
-    L"CloseService", L"DirectIO", L"ReleaseDevice", L"BeginRemoval", L"CutPaper", L"EndInsertion",
-    L"EndRemoval", L"PrintBarCode", L"PrintBitmap", L"PrintImmediate", L"PrintNormal",
-    L"PrintTwoNormal", L"RotatePrint", L"SetBitmap", L"SetLogo", L"TransactionPrint",
-    L"ValidateData", L"ChangePrintSide", L"MarkFeed", L"ResetStatistics", L"RetrieveStatistics",
-    L"UpdateStatistics", L"CompareFirmwareVersion", L"UpdateFirmware", L"ClearPrintArea",
-    L"PageModePrint", L"PrintMemoryBitmap", L"DrawRuledLine", L"BeginInsertion", L"GetOpenResult",
-    L"OpenDrawer", L"WaitForDrawerClose", L"PrintLine", L"PrintCurveText",
+    L"COFreezeEvents",     L"GetPropertyNumber",  L"SetPropertyNumber", L"GetPropertyString",
+    L"SetPropertyString",  L"OpenService",        L"CheckHealth",       L"ClaimDevice",
+    L"ClearOutput",        L"CloseService",       L"DirectIO",          L"ReleaseDevice",
+    L"BeginRemoval",       L"CutPaper",           L"EndInsertion",      L"EndRemoval",
+    L"PrintBarCode",       L"PrintBitmap",        L"PrintImmediate",    L"PrintNormal",
+    L"PrintTwoNormal",     L"RotatePrint",        L"SetBitmap",         L"SetLogo",
+    L"TransactionPrint",   L"ValidateData",       L"ChangePrintSide",   L"MarkFeed",
+    L"ResetStatistics",    L"RetrieveStatistics", L"UpdateStatistics",  L"CompareFirmwareVersion",
+    L"UpdateFirmware",     L"ClearPrintArea",     L"PageModePrint",     L"PrintMemoryBitmap",
+    L"DrawRuledLine",      L"BeginInsertion",     L"GetOpenResult",     L"OpenDrawer",
+    L"WaitForDrawerClose", L"PrintLine",          L"PrintCurveText",
 };
 static_assert(std::size(kMethodNames) == size_t(SoMethod::Count));
 
@@ -74,7 +76,8 @@ int32_t CControlObject::FailOpen(int32_t openResult, int32_t resultCode) {
 int32_t CControlObject::QueryOpenResult() {
     std::vector<Arg> none;
     Variant result;
-    if (ids_[size_t(SoMethod::GetOpenResult)] == DISPID_UNKNOWN || FAILED(Invoke(SoMethod::GetOpenResult, none, result)))
+    if (ids_[size_t(SoMethod::GetOpenResult)] == DISPID_UNKNOWN ||
+        FAILED(Invoke(SoMethod::GetOpenResult, none, result)))
         return 0;
     return result.AsLong(0);
 }
@@ -125,8 +128,7 @@ int32_t CControlObject::Open(std::wstring_view deviceName) {
     std::vector<Arg> versionArgs;
     versionArgs.push_back(In(PIDX_ServiceObjectVersion));
     Variant version;
-    if (FAILED(Invoke(SoMethod::GetPropertyNumber, versionArgs, version)) ||
-        OposMajorVersion(version.AsLong(0)) != 1) {
+    if (FAILED(Invoke(SoMethod::GetPropertyNumber, versionArgs, version)) || OposMajorVersion(version.AsLong(0)) != 1) {
         Call(SoMethod::CloseService);
         ReleaseService();
         return FailOpen(OPOS_OR_BADVERSION, OPOS_E_NOSERVICE);
@@ -261,7 +263,9 @@ int32_t CControlObject::SetPropertyString(int32_t index, std::wstring_view value
 int32_t CControlObject::GetState() { return so_ ? GetPropertyNumber(PIDX_State) : OPOS_S_CLOSED; }
 bool CControlObject::GetClaimed() { return GetPropertyNumber(PIDX_Claimed) != 0; }
 bool CControlObject::GetDeviceEnabled() { return GetPropertyNumber(PIDX_DeviceEnabled) != 0; }
-int32_t CControlObject::SetDeviceEnabled(bool enabled) { return SetPropertyNumber(PIDX_DeviceEnabled, enabled ? 1 : 0); }
+int32_t CControlObject::SetDeviceEnabled(bool enabled) {
+    return SetPropertyNumber(PIDX_DeviceEnabled, enabled ? 1 : 0);
+}
 bool CControlObject::GetFreezeEvents() { return GetPropertyNumber(PIDX_FreezeEvents) != 0; }
 
 int32_t CControlObject::SetFreezeEvents(bool freeze) {
@@ -300,7 +304,9 @@ std::wstring CControlObject::GetControlObjectDescription() const {
 
 void CControlObject::SetDirectIOEventHandler(DirectIOEventHandler h) { sink_->SetDirectIO(std::move(h)); }
 void CControlObject::SetErrorEventHandler(ErrorEventHandler h) { sink_->SetError(std::move(h)); }
-void CControlObject::SetOutputCompleteEventHandler(OutputCompleteEventHandler h) { sink_->SetOutputComplete(std::move(h)); }
+void CControlObject::SetOutputCompleteEventHandler(OutputCompleteEventHandler h) {
+    sink_->SetOutputComplete(std::move(h));
+}
 void CControlObject::SetStatusUpdateEventHandler(StatusUpdateEventHandler h) { sink_->SetStatusUpdate(std::move(h)); }
 
 }  // namespace QVO::Opos

@@ -26,13 +26,48 @@ class CEventSink;
 
 // The service object's dispatch methods the control objects call, looked up by name at Open.
 enum class SoMethod : size_t {
-    COFreezeEvents, GetPropertyNumber, SetPropertyNumber, GetPropertyString, SetPropertyString,
-    OpenService, CheckHealth, ClaimDevice, ClearOutput, CloseService, DirectIO, ReleaseDevice,
-    BeginRemoval, CutPaper, EndInsertion, EndRemoval, PrintBarCode, PrintBitmap, PrintImmediate,
-    PrintNormal, PrintTwoNormal, RotatePrint, SetBitmap, SetLogo, TransactionPrint, ValidateData,
-    ChangePrintSide, MarkFeed, ResetStatistics, RetrieveStatistics, UpdateStatistics,
-    CompareFirmwareVersion, UpdateFirmware, ClearPrintArea, PageModePrint, PrintMemoryBitmap,
-    DrawRuledLine, BeginInsertion, GetOpenResult, OpenDrawer, WaitForDrawerClose, PrintLine,
+    COFreezeEvents,
+    GetPropertyNumber,
+    SetPropertyNumber,
+    GetPropertyString,
+    SetPropertyString,
+    OpenService,
+    CheckHealth,
+    ClaimDevice,
+    ClearOutput,
+    CloseService,
+    DirectIO,
+    ReleaseDevice,
+    BeginRemoval,
+    CutPaper,
+    EndInsertion,
+    EndRemoval,
+    PrintBarCode,
+    PrintBitmap,
+    PrintImmediate,
+    PrintNormal,
+    PrintTwoNormal,
+    RotatePrint,
+    SetBitmap,
+    SetLogo,
+    TransactionPrint,
+    ValidateData,
+    ChangePrintSide,
+    MarkFeed,
+    ResetStatistics,
+    RetrieveStatistics,
+    UpdateStatistics,
+    CompareFirmwareVersion,
+    UpdateFirmware,
+    ClearPrintArea,
+    PageModePrint,
+    PrintMemoryBitmap,
+    DrawRuledLine,
+    BeginInsertion,
+    GetOpenResult,
+    OpenDrawer,
+    WaitForDrawerClose,
+    PrintLine,
     PrintCurveText,
     Count
 };
@@ -51,8 +86,8 @@ struct SoMethodUse {
 // The application's event handlers. ErrorEvent's response and DirectIOEvent's data and
 // string are passed by reference; what the handler leaves there goes back to the service object.
 using DirectIOEventHandler = std::function<void(int32_t eventNumber, int32_t& data, std::wstring& text)>;
-using ErrorEventHandler = std::function<void(int32_t resultCode, int32_t resultCodeExtended,
-                                             int32_t errorLocus, int32_t& errorResponse)>;
+using ErrorEventHandler =
+    std::function<void(int32_t resultCode, int32_t resultCodeExtended, int32_t errorLocus, int32_t& errorResponse)>;
 using OutputCompleteEventHandler = std::function<void(int32_t outputId)>;
 using StatusUpdateEventHandler = std::function<void(int32_t data)>;
 

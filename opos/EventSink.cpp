@@ -17,13 +17,29 @@ CEventSink* Self(void* p) { return static_cast<CEventSink*>(p); }
 const DispatchTable& CEventSink::Table() {
     // The DISPIDs are our own; the service object learns them through GetIDsOfNames.
     static const DispatchTable table({
-        {L"SODirectIO", 1, MemberKind::Method, {Param::Long, Param::LongRef, Param::BstrRef}, Result::None,
+        {L"SODirectIO",
+         1,
+         MemberKind::Method,
+         {Param::Long, Param::LongRef, Param::BstrRef},
+         Result::None,
          [](void* s, DispatchCall& c) { return Self(s)->OnDirectIO(c.Long(0), c.LongRef(1), c.BstrRef(2)); }},
-        {L"SOError", 2, MemberKind::Method, {Param::Long, Param::Long, Param::Long, Param::LongRef}, Result::None,
+        {L"SOError",
+         2,
+         MemberKind::Method,
+         {Param::Long, Param::Long, Param::Long, Param::LongRef},
+         Result::None,
          [](void* s, DispatchCall& c) { return Self(s)->OnError(c.Long(0), c.Long(1), c.Long(2), c.LongRef(3)); }},
-        {L"SOOutputComplete", 3, MemberKind::Method, {Param::Long}, Result::None,
+        {L"SOOutputComplete",
+         3,
+         MemberKind::Method,
+         {Param::Long},
+         Result::None,
          [](void* s, DispatchCall& c) { return Self(s)->OnOutputComplete(c.Long(0)); }},
-        {L"SOStatusUpdate", 4, MemberKind::Method, {Param::Long}, Result::None,
+        {L"SOStatusUpdate",
+         4,
+         MemberKind::Method,
+         {Param::Long},
+         Result::None,
          [](void* s, DispatchCall& c) { return Self(s)->OnStatusUpdate(c.Long(0)); }},
     });
     return table;
@@ -45,9 +61,7 @@ void CEventSink::SetError(ErrorEventHandler h) { Install(&CEventSink::error_, st
 void CEventSink::SetOutputComplete(OutputCompleteEventHandler h) {
     Install(&CEventSink::outputComplete_, std::move(h));
 }
-void CEventSink::SetStatusUpdate(StatusUpdateEventHandler h) {
-    Install(&CEventSink::statusUpdate_, std::move(h));
-}
+void CEventSink::SetStatusUpdate(StatusUpdateEventHandler h) { Install(&CEventSink::statusUpdate_, std::move(h)); }
 
 void CEventSink::Attach() {
     MutexLock lock(mutex_);

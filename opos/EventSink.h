@@ -60,7 +60,7 @@ private:
     bool DeliveringElsewhere() const QUVO_REQUIRES(mutex_);
 
     mutable Platform::Mutex mutex_;
-    Platform::CondVar idle_;   // a delivery ended
+    Platform::CondVar idle_;  // a delivery ended
     bool attached_ QUVO_GUARDED_BY(mutex_) = false;
     // The thread of each delivery in progress (a thread may appear more than once).
     std::vector<std::thread::id> delivering_ QUVO_GUARDED_BY(mutex_);

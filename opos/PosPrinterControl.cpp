@@ -8,27 +8,51 @@ using M = SoMethod;
 }
 
 CPosPrinterControl::CPosPrinterControl()
-    : CControlObject(L"POSPrinter",
-                     {
-                         // Release 1.0-1.4 methods: a service object without them is refused.
-                         {M::GetPropertyNumber, true}, {M::SetPropertyNumber, true},
-                         {M::GetPropertyString, true}, {M::SetPropertyString, true},
-                         {M::OpenService, true}, {M::CloseService, true}, {M::ClaimDevice, true},
-                         {M::ReleaseDevice, true}, {M::CheckHealth, true}, {M::DirectIO, true},
-                         {M::COFreezeEvents, true}, {M::ClearOutput, true},
-                         {M::BeginInsertion, true}, {M::BeginRemoval, true}, {M::EndInsertion, true},
-                         {M::EndRemoval, true}, {M::CutPaper, true}, {M::PrintBarCode, true},
-                         {M::PrintBitmap, true}, {M::PrintImmediate, true}, {M::PrintNormal, true},
-                         {M::PrintTwoNormal, true}, {M::RotatePrint, true}, {M::SetBitmap, true},
-                         {M::SetLogo, true}, {M::TransactionPrint, true}, {M::ValidateData, true},
-                         // Later releases: used when present.
-                         {M::GetOpenResult, false}, {M::ChangePrintSide, false}, {M::MarkFeed, false},
-                         {M::ResetStatistics, false}, {M::RetrieveStatistics, false},
-                         {M::UpdateStatistics, false}, {M::CompareFirmwareVersion, false},
-                         {M::UpdateFirmware, false}, {M::ClearPrintArea, false},
-                         {M::PageModePrint, false}, {M::PrintMemoryBitmap, false},
-                         {M::DrawRuledLine, false}, {M::PrintLine, false}, {M::PrintCurveText, false},
-                     }) {}
+    : CControlObject(L"POSPrinter", {
+                                        // Release 1.0-1.4 methods: a service object without them is refused.
+                                        {M::GetPropertyNumber, true},
+                                        {M::SetPropertyNumber, true},
+                                        {M::GetPropertyString, true},
+                                        {M::SetPropertyString, true},
+                                        {M::OpenService, true},
+                                        {M::CloseService, true},
+                                        {M::ClaimDevice, true},
+                                        {M::ReleaseDevice, true},
+                                        {M::CheckHealth, true},
+                                        {M::DirectIO, true},
+                                        {M::COFreezeEvents, true},
+                                        {M::ClearOutput, true},
+                                        {M::BeginInsertion, true},
+                                        {M::BeginRemoval, true},
+                                        {M::EndInsertion, true},
+                                        {M::EndRemoval, true},
+                                        {M::CutPaper, true},
+                                        {M::PrintBarCode, true},
+                                        {M::PrintBitmap, true},
+                                        {M::PrintImmediate, true},
+                                        {M::PrintNormal, true},
+                                        {M::PrintTwoNormal, true},
+                                        {M::RotatePrint, true},
+                                        {M::SetBitmap, true},
+                                        {M::SetLogo, true},
+                                        {M::TransactionPrint, true},
+                                        {M::ValidateData, true},
+                                        // Later releases: used when present.
+                                        {M::GetOpenResult, false},
+                                        {M::ChangePrintSide, false},
+                                        {M::MarkFeed, false},
+                                        {M::ResetStatistics, false},
+                                        {M::RetrieveStatistics, false},
+                                        {M::UpdateStatistics, false},
+                                        {M::CompareFirmwareVersion, false},
+                                        {M::UpdateFirmware, false},
+                                        {M::ClearPrintArea, false},
+                                        {M::PageModePrint, false},
+                                        {M::PrintMemoryBitmap, false},
+                                        {M::DrawRuledLine, false},
+                                        {M::PrintLine, false},
+                                        {M::PrintCurveText, false},
+                                    }) {}
 
 int32_t CPosPrinterControl::ClearOutput() { return Call(M::ClearOutput); }
 int32_t CPosPrinterControl::BeginInsertion(int32_t timeout) { return Call(M::BeginInsertion, {In(timeout)}); }
@@ -37,15 +61,13 @@ int32_t CPosPrinterControl::EndInsertion() { return Call(M::EndInsertion); }
 int32_t CPosPrinterControl::EndRemoval() { return Call(M::EndRemoval); }
 int32_t CPosPrinterControl::CutPaper(int32_t percentage) { return Call(M::CutPaper, {In(percentage)}); }
 
-int32_t CPosPrinterControl::PrintBarCode(int32_t station, std::wstring_view data, int32_t symbology,
-                                         int32_t height, int32_t width, int32_t alignment,
-                                         int32_t textPosition) {
-    return Call(M::PrintBarCode, {In(station), In(data), In(symbology), In(height), In(width),
-                                  In(alignment), In(textPosition)});
+int32_t CPosPrinterControl::PrintBarCode(int32_t station, std::wstring_view data, int32_t symbology, int32_t height,
+                                         int32_t width, int32_t alignment, int32_t textPosition) {
+    return Call(M::PrintBarCode,
+                {In(station), In(data), In(symbology), In(height), In(width), In(alignment), In(textPosition)});
 }
 
-int32_t CPosPrinterControl::PrintBitmap(int32_t station, std::wstring_view fileName, int32_t width,
-                                        int32_t alignment) {
+int32_t CPosPrinterControl::PrintBitmap(int32_t station, std::wstring_view fileName, int32_t width, int32_t alignment) {
     return Call(M::PrintBitmap, {In(station), In(fileName), In(width), In(alignment)});
 }
 
@@ -65,8 +87,8 @@ int32_t CPosPrinterControl::RotatePrint(int32_t station, int32_t rotation) {
     return Call(M::RotatePrint, {In(station), In(rotation)});
 }
 
-int32_t CPosPrinterControl::SetBitmap(int32_t bitmapNumber, int32_t station, std::wstring_view fileName,
-                                      int32_t width, int32_t alignment) {
+int32_t CPosPrinterControl::SetBitmap(int32_t bitmapNumber, int32_t station, std::wstring_view fileName, int32_t width,
+                                      int32_t alignment) {
     return Call(M::SetBitmap, {In(bitmapNumber), In(station), In(fileName), In(width), In(alignment)});
 }
 
@@ -87,16 +109,15 @@ int32_t CPosPrinterControl::MarkFeed(int32_t type) { return Call(M::MarkFeed, {I
 int32_t CPosPrinterControl::ClearPrintArea() { return Call(M::ClearPrintArea); }
 int32_t CPosPrinterControl::PageModePrint(int32_t control) { return Call(M::PageModePrint, {In(control)}); }
 
-int32_t CPosPrinterControl::PrintMemoryBitmap(int32_t station, std::wstring_view data, int32_t type,
-                                              int32_t width, int32_t alignment) {
+int32_t CPosPrinterControl::PrintMemoryBitmap(int32_t station, std::wstring_view data, int32_t type, int32_t width,
+                                              int32_t alignment) {
     return Call(M::PrintMemoryBitmap, {In(station), In(data), In(type), In(width), In(alignment)});
 }
 
-int32_t CPosPrinterControl::DrawRuledLine(int32_t station, std::wstring_view positionList,
-                                          int32_t lineDirection, int32_t lineWidth, int32_t lineStyle,
-                                          int32_t lineColor) {
-    return Call(M::DrawRuledLine, {In(station), In(positionList), In(lineDirection), In(lineWidth),
-                                   In(lineStyle), In(lineColor)});
+int32_t CPosPrinterControl::DrawRuledLine(int32_t station, std::wstring_view positionList, int32_t lineDirection,
+                                          int32_t lineWidth, int32_t lineStyle, int32_t lineColor) {
+    return Call(M::DrawRuledLine,
+                {In(station), In(positionList), In(lineDirection), In(lineWidth), In(lineStyle), In(lineColor)});
 }
 
 int32_t CPosPrinterControl::PrintLine(int32_t station, std::wstring_view positionList) {

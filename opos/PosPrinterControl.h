@@ -17,8 +17,8 @@ public:
     int32_t EndInsertion();
     int32_t EndRemoval();
     int32_t CutPaper(int32_t percentage);
-    int32_t PrintBarCode(int32_t station, std::wstring_view data, int32_t symbology, int32_t height,
-                         int32_t width, int32_t alignment, int32_t textPosition);
+    int32_t PrintBarCode(int32_t station, std::wstring_view data, int32_t symbology, int32_t height, int32_t width,
+                         int32_t alignment, int32_t textPosition);
     int32_t PrintBitmap(int32_t station, std::wstring_view fileName, int32_t width, int32_t alignment);
     int32_t PrintImmediate(int32_t station, std::wstring_view data);
     int32_t PrintNormal(int32_t station, std::wstring_view data);
@@ -33,13 +33,11 @@ public:
     int32_t MarkFeed(int32_t type);
     int32_t ClearPrintArea();
     int32_t PageModePrint(int32_t control);
-    int32_t PrintMemoryBitmap(int32_t station, std::wstring_view data, int32_t type, int32_t width,
-                              int32_t alignment);
-    int32_t DrawRuledLine(int32_t station, std::wstring_view positionList, int32_t lineDirection,
-                          int32_t lineWidth, int32_t lineStyle, int32_t lineColor);
+    int32_t PrintMemoryBitmap(int32_t station, std::wstring_view data, int32_t type, int32_t width, int32_t alignment);
+    int32_t DrawRuledLine(int32_t station, std::wstring_view positionList, int32_t lineDirection, int32_t lineWidth,
+                          int32_t lineStyle, int32_t lineColor);
     int32_t PrintLine(int32_t station, std::wstring_view positionList);
-    int32_t PrintCurveText(int32_t station, int32_t textNumber, int32_t textHorizontalPos,
-                           std::wstring_view textData);
+    int32_t PrintCurveText(int32_t station, int32_t textNumber, int32_t textHorizontalPos, std::wstring_view textData);
 
     // Named printer properties (others through Get/SetPropertyNumber/String by index).
     bool GetAsyncMode() { return GetPropertyNumber(PIDXPtr_AsyncMode) != 0; }

@@ -22,8 +22,8 @@ std::string JsonEscape(const std::string& text) {
 }
 
 std::string FormatJsonLine(const Command& cmd) {
-    std::string line = "{\"off\":" + std::to_string(cmd.offset) + ",\"cmd\":\"" +
-                       JsonEscape(cmd.code) + "\",\"name\":\"" + JsonEscape(cmd.name()) + "\"";
+    std::string line = "{\"off\":" + std::to_string(cmd.offset) + ",\"cmd\":\"" + JsonEscape(cmd.code) +
+                       "\",\"name\":\"" + JsonEscape(cmd.name()) + "\"";
     if (!cmd.args.empty()) {
         line += ",\"args\":[";
         for (size_t i = 0; i < cmd.args.size(); ++i) {
@@ -70,8 +70,8 @@ void CommandLog::Write(const Command& cmd) {
 
 void CommandLog::Note(const std::string& event, const std::string& detail) {
     if (!file_) return;
-    std::fprintf(file_, "{\"cmd\":\"note\",\"name\":\"%s\",\"detail\":\"%s\"}\n",
-                 JsonEscape(event).c_str(), JsonEscape(detail).c_str());
+    std::fprintf(file_, "{\"cmd\":\"note\",\"name\":\"%s\",\"detail\":\"%s\"}\n", JsonEscape(event).c_str(),
+                 JsonEscape(detail).c_str());
     std::fflush(file_);
 }
 

@@ -22,7 +22,7 @@ using QVO::Platform::WaitAnyReady;
 
 constexpr size_t kMaxLine = 4096;  // no control line is longer: a client that sends one is not ours
 constexpr int kListenBacklog = 4;
-constexpr long long kMaxRate = 100000000;           // bytes per second
+constexpr long long kMaxRate = 100000000;             // bytes per second
 constexpr long long kMaxDrawerAutoCloseMs = 3600000;  // an hour
 
 constexpr const char* kHelp =

@@ -54,7 +54,7 @@ constexpr int kPdf417Columns = 65, kPdf417Rows = 66, kPdf417ModuleWidth = 67, kP
 constexpr int kPdf417ErrorLevel = 69, kPdf417Options = 70;
 constexpr int kQrModel = 65, kQrModuleSize = 67, kQrErrorLevel = 69;
 constexpr int kStore = 80, kPrint = 81, kSize = 82;  // the same for every symbol
-constexpr int kPdf417Truncated = 1;                    // kPdf417Options value
+constexpr int kPdf417Truncated = 1;                  // kPdf417Options value
 }  // namespace Symbol
 
 // DLE DC4 fn: real-time functions.
@@ -70,20 +70,20 @@ constexpr int kPrinter = 1, kOfflineCause = 2, kErrorCause = 3, kPaperSensor = 4
 
 // The real-time status answers. Every one carries the fixed bits.
 namespace RealTimeStatusBits {
-constexpr uint8_t kFixed = 0x12;            // bits 1 and 4
-constexpr uint8_t kDrawerLevel = 0x04;      // n = 1: drawer connector pin 3 high
-constexpr uint8_t kOffline = 0x08;          // n = 1
-constexpr uint8_t kCoverOpen = 0x04;        // n = 2
+constexpr uint8_t kFixed = 0x12;              // bits 1 and 4
+constexpr uint8_t kDrawerLevel = 0x04;        // n = 1: drawer connector pin 3 high
+constexpr uint8_t kOffline = 0x08;            // n = 1
+constexpr uint8_t kCoverOpen = 0x04;          // n = 2
 constexpr uint8_t kStoppedByPaperEnd = 0x20;  // n = 2
-constexpr uint8_t kNearEnd = 0x0C;          // n = 4: both near-end sensor bits
-constexpr uint8_t kPaperEnd = 0x60;         // n = 4: both paper-end sensor bits
+constexpr uint8_t kNearEnd = 0x0C;            // n = 4: both near-end sensor bits
+constexpr uint8_t kPaperEnd = 0x60;           // n = 4: both paper-end sensor bits
 }  // namespace RealTimeStatusBits
 
 // GS r n: transmit status, and its answer bits.
 namespace TransmitStatus {
-constexpr int kPaperSensor = 1, kDrawer = 2;  // or '1', '2'
+constexpr int kPaperSensor = 1, kDrawer = 2;                  // or '1', '2'
 constexpr uint8_t kNearEndBits = 0x03, kPaperEndBits = 0x0C;  // n = 1
-constexpr uint8_t kDrawerLevelBit = 0x01;                       // n = 2
+constexpr uint8_t kDrawerLevelBit = 0x01;                     // n = 2
 }  // namespace TransmitStatus
 
 // GS a n: the kinds of change that send an automatic status block.
@@ -103,7 +103,7 @@ namespace PrinterInfo {
 constexpr int kModelId = 1, kTypeId = 2, kRomVersion = 3;  // or '1', '2', '3'
 constexpr int kFirmware = 65, kMaker = 66, kModelName = 67, kSerial = 68, kFontLanguage = 69;
 constexpr uint8_t kTypeMultiByte = 0x01, kTypeCutter = 0x02;  // type ID bits
-constexpr uint8_t kTextHeader = '_';                           // text answers: "_" text NUL
+constexpr uint8_t kTextHeader = '_';                          // text answers: "_" text NUL
 }  // namespace PrinterInfo
 
 // GS g n: maintenance counters.

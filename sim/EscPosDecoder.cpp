@@ -14,13 +14,13 @@ using namespace EscPos;
 using namespace EscPosTables;
 
 constexpr size_t kMaxTextRun = 4096;
-constexpr size_t kMaxTabStops = 32;        // a real list has at most 32 stops
-constexpr size_t kMaxBarcodeText = 255;    // GS k data without its NUL
-constexpr size_t kMaxCurvedText = 4096;    // GS " text without its NUL
+constexpr size_t kMaxTabStops = 32;      // a real list has at most 32 stops
+constexpr size_t kMaxBarcodeText = 255;  // GS k data without its NUL
+constexpr size_t kMaxCurvedText = 4096;  // GS " text without its NUL
 // Every parser reads one command from `in`, where `have` bytes are available, and answers
 // with the bytes it used, or one of these.
-constexpr size_t kNeedMore = 0;            // wait for more bytes
-constexpr size_t kImpossible = SIZE_MAX;   // no real command is that long
+constexpr size_t kNeedMore = 0;           // wait for more bytes
+constexpr size_t kImpossible = SIZE_MAX;  // no real command is that long
 
 unsigned Word(const uint8_t* in) { return in[0] | (unsigned(in[1]) << 8); }
 
@@ -168,12 +168,11 @@ size_t ParseCut(const uint8_t* in, size_t have, Command& out) {
     if (have < 3) return kNeedMore;
     const uint8_t m = in[2];
     out.args.push_back(m);
-    const bool full = m == kFull || m == kFullAscii || m == kFullFeed || m == kFullFeedAtPosition ||
-                      m == kFullFeedAndReverse;
+    const bool full =
+        m == kFull || m == kFullAscii || m == kFullFeed || m == kFullFeedAtPosition || m == kFullFeedAndReverse;
     out.op = full ? Op::CutFull : Op::CutPartial;
     const bool withFeed = m == kFullFeed || m == kPartialFeed || m == kFullFeedAtPosition ||
-                          m == kPartialFeedAtPosition || m == kFullFeedAndReverse ||
-                          m == kPartialFeedAndReverse;
+                          m == kPartialFeedAtPosition || m == kFullFeedAndReverse || m == kPartialFeedAndReverse;
     if (!withFeed) return 3;
     if (have < 4) return kNeedMore;
     out.args.push_back(in[3]);
@@ -343,10 +342,14 @@ size_t EscPosDecoder::TryParse(const uint8_t* in, size_t have, Command& out) con
     if (have < 2) return kNeedMore;
     NameIntroducer(in, 1, out);
     switch (b) {
-        case ESC: return ParseEsc(in, have, out);
-        case GS: return ParseGs(in, have, out);
-        case FS: return ParseFs(in, have, out);
-        default: return ParseDle(in, have, out);
+        case ESC:
+            return ParseEsc(in, have, out);
+        case GS:
+            return ParseGs(in, have, out);
+        case FS:
+            return ParseFs(in, have, out);
+        default:
+            return ParseDle(in, have, out);
     }
 }
 
@@ -392,8 +395,6 @@ void EscPosDecoder::Finish(const Sink& sink) {
     sink(cmd);
 }
 
-void EscPosDecoder::Reset() {
-    pending_.clear();
-}
+void EscPosDecoder::Reset() { pending_.clear(); }
 
 }  // namespace QVO::Sim

@@ -78,22 +78,38 @@ const ByteTable& TableFor(int codeTable) {
 
 const char* CodeTableCharset(int codeTable) {
     switch (codeTable) {
-        case 0: return "CP437";
-        case 1: return "SHIFT_JIS";  // half-width katakana
-        case 2: return "CP850";
-        case 3: return "CP860";
-        case 4: return "CP863";
-        case 5: return "CP865";
-        case 16: return "CP1252";
-        case 17: return "CP866";
-        case 18: return "CP852";
-        case 19: return "CP858";
-        case 21: return "CP874";
-        case 36: return "CP862";
-        case 37: return "CP864";
-        case 49: return "CP1255";
-        case 50: return "CP1256";
-        default: return "";
+        case 0:
+            return "CP437";
+        case 1:
+            return "SHIFT_JIS";  // half-width katakana
+        case 2:
+            return "CP850";
+        case 3:
+            return "CP860";
+        case 4:
+            return "CP863";
+        case 5:
+            return "CP865";
+        case 16:
+            return "CP1252";
+        case 17:
+            return "CP866";
+        case 18:
+            return "CP852";
+        case 19:
+            return "CP858";
+        case 21:
+            return "CP874";
+        case 36:
+            return "CP862";
+        case 37:
+            return "CP864";
+        case 49:
+            return "CP1255";
+        case 50:
+            return "CP1256";
+        default:
+            return "";
     }
 }
 
@@ -107,16 +123,16 @@ char32_t ApplyInternationalSet(int intlSet, char32_t c) {
     static constexpr char kPositions[] = "#$@[\\]^`{|}~";
     static constexpr const char32_t* kSets[] = {
         U"#$@[\\]^`{|}~",  // 0 USA
-        U"#$à°ç§^`éùè¨",    // 1 France
-        U"#$§ÄÖÜ^`äöüß",    // 2 Germany
+        U"#$à°ç§^`éùè¨",   // 1 France
+        U"#$§ÄÖÜ^`äöüß",   // 2 Germany
         U"£$@[\\]^`{|}~",  // 3 United Kingdom
-        U"#$@ÆØÅ^`æøå~",    // 4 Denmark I
-        U"#¤ÉÄÖÅÜéäöåü",    // 5 Sweden
+        U"#$@ÆØÅ^`æøå~",   // 4 Denmark I
+        U"#¤ÉÄÖÅÜéäöåü",   // 5 Sweden
         U"#$@°\\é^ùàòèì",  // 6 Italy
-        U"₧$@¡Ñ¿^`¨ñ}~",    // 7 Spain I
-        U"#$@[¥]^`{|}~",    // 8 Japan
-        U"#¤ÉÆØÅÜéæøåü",    // 9 Norway
-        U"#$ÉÆØÅÜéæøåü",    // 10 Denmark II
+        U"₧$@¡Ñ¿^`¨ñ}~",   // 7 Spain I
+        U"#$@[¥]^`{|}~",   // 8 Japan
+        U"#¤ÉÆØÅÜéæøåü",   // 9 Norway
+        U"#$ÉÆØÅÜéæøåü",   // 10 Denmark II
     };
     if (intlSet < 0 || intlSet >= int(std::size(kSets)) || c >= 0x80) return c;
     for (int i = 0; i < 12; ++i)
@@ -176,7 +192,8 @@ std::vector<uint8_t> Rasterise(const stbtt_fontinfo& font, char32_t cp, int w, i
 // No font file: a hollow box per character keeps the layout visible.
 std::vector<uint8_t> HollowBox(int w, int h) {
     std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);
-    for (int x = 1; x < w - 1; ++x) cell[size_t(2) * size_t(w) + size_t(x)] = cell[size_t(h - 3) * size_t(w) + size_t(x)] = 255;
+    for (int x = 1; x < w - 1; ++x)
+        cell[size_t(2) * size_t(w) + size_t(x)] = cell[size_t(h - 3) * size_t(w) + size_t(x)] = 255;
     for (int y = 2; y < h - 2; ++y) cell[size_t(y) * size_t(w) + 1] = cell[size_t(y) * size_t(w) + size_t(w - 2)] = 255;
     return cell;
 }
@@ -191,8 +208,8 @@ GlyphSource::GlyphSource() {
     if (!font) {
         font = std::make_shared<Font>();
         font->data = ReadFile(path);
-        font->usable = !font->data.empty() &&
-                       stbtt_InitFont(&font->info, font->data.data(), stbtt_GetFontOffsetForIndex(font->data.data(), 0));
+        font->usable = !font->data.empty() && stbtt_InitFont(&font->info, font->data.data(),
+                                                             stbtt_GetFontOffsetForIndex(font->data.data(), 0));
     }
     font_ = font;
 }
@@ -204,7 +221,7 @@ const std::vector<uint8_t>& GlyphSource::Glyph(char32_t cp, int w, int h) {
     const auto key = std::make_pair(cp, (w << 8) | h);
     auto it = font_->cells.find(key);
     if (it != font_->cells.end()) return it->second;
-    std::vector<uint8_t> cell = cp == U' '        ? std::vector<uint8_t>(size_t(w) * size_t(h), 0)
+    std::vector<uint8_t> cell = cp == U' '      ? std::vector<uint8_t>(size_t(w) * size_t(h), 0)
                                 : font_->usable ? Rasterise(font_->info, cp, w, h)
                                                 : HollowBox(w, h);
     return font_->cells.emplace(key, std::move(cell)).first->second;

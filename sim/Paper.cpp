@@ -149,7 +149,8 @@ void Paper::Text(const std::vector<uint8_t>& bytes, const PrinterState& state) {
             for (int x = 0; x < ink.width; ++x) {
                 int cover = glyph[size_t(y / state.heightMul) * size_t(cellW) + size_t(x / state.widthMul)];
                 if (bold && x >= state.widthMul)
-                    cover = std::max<int>(cover, glyph[size_t(y / state.heightMul) * size_t(cellW) + size_t((x - state.widthMul) / state.widthMul)]);
+                    cover = std::max<int>(cover, glyph[size_t(y / state.heightMul) * size_t(cellW) +
+                                                       size_t((x - state.widthMul) / state.widthMul)]);
                 ink.px[size_t(y) * size_t(ink.width) + size_t(x)] = uint8_t(255 - cover);
             }
         if (state.underline > 0)
@@ -352,10 +353,17 @@ void Paper::PrintPage(const PrinterState& state) {
     if (!line_.empty()) PrintLine(state, 0);
     Canvas out = page_;
     switch (pageDirection_) {
-        case 1: out = RotateCcw(out); break;
-        case 2: out = Rotate180(out); break;
-        case 3: out = RotateCw(out); break;
-        default: break;
+        case 1:
+            out = RotateCcw(out);
+            break;
+        case 2:
+            out = Rotate180(out);
+            break;
+        case 3:
+            out = RotateCw(out);
+            break;
+        default:
+            break;
     }
     Grow(y_ + pageArea_.y + out.height);
     Blit(roll_, out, margin_ + pageArea_.x, y_ + pageArea_.y);

@@ -106,7 +106,7 @@ private:
     int y_ = 0;       // top of the next line on the roll
     double unitRemainder_ = 0;
     std::vector<Item> line_;
-    int column_ = 0;  // next x in the line, from the left margin
+    int column_ = 0;        // next x in the line, from the left margin
     int pendingLead_ = -1;  // first byte of a two-byte character
     bool inPage_ = false;
     Canvas page_;

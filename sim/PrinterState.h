@@ -24,14 +24,14 @@ struct PrinterIdentity {
     std::string maker = "QUVO";
     std::string firmware = "1.00";
     std::string serial = "QV0000001";
-    bool framed = false;        // speaks the checksummed AA ... BB packets
-    bool cutter = true;         // reported in the type ID and honoured by GS V
-    bool multiByte = false;     // FS & switches to two-byte characters
-    uint8_t modelId = 0x20;     // GS I 1
+    bool framed = false;          // speaks the checksummed AA ... BB packets
+    bool cutter = true;           // reported in the type ID and honoured by GS V
+    bool multiByte = false;       // FS & switches to two-byte characters
+    uint8_t modelId = 0x20;       // GS I 1
     uint8_t romVersionId = 0x40;  // GS I 3
-    double dotMm = 0.141;       // horizontal dot pitch
-    double unitMm = 0.0705;     // vertical motion unit
-    int printWidthDots = 512;   // printable width
+    double dotMm = 0.141;         // horizontal dot pitch
+    double unitMm = 0.0705;       // vertical motion unit
+    int printWidthDots = 512;     // printable width
     double paperMm = 80.0;
     // Bounds of the picture, so that a runaway feed or page area cannot eat the machine's
     // memory (the renderer's fuzzer makes them small so that one input costs little).
@@ -71,7 +71,7 @@ struct Pdf417Settings {
     int rows = 0;
     int moduleWidth = 3;
     int rowHeight = 3;
-    int errorMode = 48;   // 48: level, 49: ratio
+    int errorMode = 48;  // 48: level, 49: ratio
     int errorValue = 49;
     bool truncated = false;
     std::vector<uint8_t> data;

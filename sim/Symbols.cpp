@@ -15,9 +15,7 @@ struct SymbolDeleter {
 };
 using SymbolPtr = std::unique_ptr<zint_symbol, SymbolDeleter>;
 
-bool ModuleSet(const zint_symbol* s, int row, int col) {
-    return (s->encoded_data[row][col >> 3] >> (col & 7)) & 1;
-}
+bool ModuleSet(const zint_symbol* s, int row, int col) { return (s->encoded_data[row][col >> 3] >> (col & 7)) & 1; }
 
 SymbolModules Encode(int symbology, const std::vector<uint8_t>& data, int option1, int option2) {
     SymbolModules out;
@@ -56,8 +54,10 @@ std::string Code128Text(const std::vector<uint8_t>& data) {
         const uint8_t b = data[i];
         if (b == '{' && i + 1 < data.size()) {
             const uint8_t next = data[++i];
-            if (next == 'A' || next == 'B' || next == 'C') set = char(next);
-            else if (next == '{') text += '{';
+            if (next == 'A' || next == 'B' || next == 'C')
+                set = char(next);
+            else if (next == '{')
+                text += '{';
             // {S shift and {1..{4 function characters carry no printable data.
             continue;
         }
@@ -77,26 +77,34 @@ SymbolModules EncodeLinear(int symbology, const std::vector<uint8_t>& data) {
     const int kind = symbology <= 6 ? symbology + 65 : symbology;
     std::vector<uint8_t> d = data;
     switch (kind) {
-        case 65: return Encode(BARCODE_UPCA, d, 0, 0);
-        case 66: return Encode(BARCODE_UPCE, d, 0, 0);
+        case 65:
+            return Encode(BARCODE_UPCA, d, 0, 0);
+        case 66:
+            return Encode(BARCODE_UPCE, d, 0, 0);
         case 67:
-        case 68: return Encode(BARCODE_EANX, d, 0, 0);
+        case 68:
+            return Encode(BARCODE_EANX, d, 0, 0);
         case 69:
             // The start/stop asterisks are the printer's to add.
             if (!d.empty() && d.front() == '*') d.erase(d.begin());
             if (!d.empty() && d.back() == '*') d.pop_back();
             return Encode(BARCODE_CODE39, d, 0, 0);
-        case 70: return Encode(BARCODE_C25INTER, d, 0, 0);
-        case 71: return Encode(BARCODE_CODABAR, d, 0, 0);
-        case 72: return Encode(BARCODE_CODE93, d, 0, 0);
+        case 70:
+            return Encode(BARCODE_C25INTER, d, 0, 0);
+        case 71:
+            return Encode(BARCODE_CODABAR, d, 0, 0);
+        case 72:
+            return Encode(BARCODE_CODE93, d, 0, 0);
         case 73:
         case 74: {
             const std::string text = Code128Text(d);
             return Encode(BARCODE_CODE128, std::vector<uint8_t>(text.begin(), text.end()), 0, 0);
         }
         case 75:
-        case 76: return Encode(BARCODE_DBAR_OMN, d, 0, 0);
-        case 77: return Encode(BARCODE_DBAR_LTD, d, 0, 0);
+        case 76:
+            return Encode(BARCODE_DBAR_OMN, d, 0, 0);
+        case 77:
+            return Encode(BARCODE_DBAR_LTD, d, 0, 0);
         default: {
             SymbolModules out;
             out.error = "symbology " + std::to_string(symbology) + " not drawn";

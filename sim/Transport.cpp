@@ -28,9 +28,9 @@ using QVO::Platform::UniqueFd;
 using QVO::Platform::WaitAnyReady;
 using QVO::Platform::WaitReady;
 
-constexpr int kTickMs = 20;          // how often the loop wakes for timers and the link rate
-constexpr int kWriteStallMs = 500;   // a host that stops reading loses replies after this
-constexpr int kWritePollMs = 10;     // how long a full link is given before the next try
+constexpr int kTickMs = 20;         // how often the loop wakes for timers and the link rate
+constexpr int kWriteStallMs = 500;  // a host that stops reading loses replies after this
+constexpr int kWritePollMs = 10;    // how long a full link is given before the next try
 constexpr int kListenBacklog = 4;
 // What a network printer buffers on its side of the connection.
 constexpr int kPrinterReceiveBufferBytes = 8192;
@@ -215,8 +215,7 @@ bool TcpServer::Open(std::string* error) {
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port_);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never reachable from outside the machine
-    if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-        return Fail(error, Errno("bind"));
+    if (::bind(listener_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) return Fail(error, Errno("bind"));
     if (::listen(listener_.get(), kListenBacklog) < 0) return Fail(error, Errno("listen"));
     socklen_t len = sizeof addr;
     ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&addr), &len);

@@ -154,7 +154,7 @@ private:
 };
 
 // Creates the fake USB tree under root (used by UsbServer; exposed for tests).
-bool CreateUsbTree(const std::string& root, uint16_t vid, uint16_t pid, uint16_t rev,
-                   const std::string& slavePath, std::string* error);
+bool CreateUsbTree(const std::string& root, uint16_t vid, uint16_t pid, uint16_t rev, const std::string& slavePath,
+                   std::string* error);
 
 }  // namespace QVO::Sim

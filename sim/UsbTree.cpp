@@ -43,8 +43,8 @@ std::string Hex4(uint16_t v) {
 
 }  // namespace
 
-bool CreateUsbTree(const std::string& root, uint16_t vid, uint16_t pid, uint16_t rev,
-                   const std::string& slavePath, std::string* error) {
+bool CreateUsbTree(const std::string& root, uint16_t vid, uint16_t pid, uint16_t rev, const std::string& slavePath,
+                   std::string* error) {
     const std::string dev = root + "/sys/bus/usb/devices/1-1";
     const std::string intf = root + "/sys/bus/usb/devices/1-1:1.0";
     if (!MakeDirs(dev, error) || !MakeDirs(intf + "/usbmisc/lp0", error) || !MakeDirs(root + "/dev/usb", error))

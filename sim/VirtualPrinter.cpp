@@ -13,9 +13,12 @@ constexpr size_t kMaxTrace = 20000;
 
 const char* PaperName(PaperLevel level) {
     switch (level) {
-        case PaperLevel::Normal: return "normal";
-        case PaperLevel::NearEnd: return "near-end";
-        case PaperLevel::Empty: return "empty";
+        case PaperLevel::Normal:
+            return "normal";
+        case PaperLevel::NearEnd:
+            return "near-end";
+        case PaperLevel::Empty:
+            return "empty";
     }
     return "?";
 }
@@ -65,11 +68,10 @@ void VirtualPrinter::ApplyLocked(const Command& cmd) {
     // this printer does not model) change nothing.
     using Group = bool (VirtualPrinter::*)(const Command&);
     static constexpr Group kGroups[] = {
-        &VirtualPrinter::ApplyCharacterLocked, &VirtualPrinter::ApplyLineLocked,
-        &VirtualPrinter::ApplyPageLocked,      &VirtualPrinter::ApplyControlLocked,
-        &VirtualPrinter::ApplyImageLocked,     &VirtualPrinter::ApplyBarcodeLocked,
-        &VirtualPrinter::ApplyGraphicsLocked,  &VirtualPrinter::ApplySymbolLocked,
-        &VirtualPrinter::ApplyReplyLocked,     &VirtualPrinter::ApplyDrawerLocked,
+        &VirtualPrinter::ApplyCharacterLocked, &VirtualPrinter::ApplyLineLocked,   &VirtualPrinter::ApplyPageLocked,
+        &VirtualPrinter::ApplyControlLocked,   &VirtualPrinter::ApplyImageLocked,  &VirtualPrinter::ApplyBarcodeLocked,
+        &VirtualPrinter::ApplyGraphicsLocked,  &VirtualPrinter::ApplySymbolLocked, &VirtualPrinter::ApplyReplyLocked,
+        &VirtualPrinter::ApplyDrawerLocked,
     };
     for (Group group : kGroups)
         if ((this->*group)(cmd)) return;

@@ -45,17 +45,14 @@ public:
     // Off: nothing is drawn (NoPaper), for runs that only need the state and the replies.
     enum class Rendering { On, Off };
 
-    explicit VirtualPrinter(PrinterIdentity identity = PrinterIdentity{},
-                            Rendering rendering = Rendering::On);
+    explicit VirtualPrinter(PrinterIdentity identity = PrinterIdentity{}, Rendering rendering = Rendering::On);
     ~VirtualPrinter();
     VirtualPrinter(const VirtualPrinter&) = delete;
     VirtualPrinter& operator=(const VirtualPrinter&) = delete;
 
     // --- the link side (transports) ---
     void Receive(const uint8_t* data, size_t size) QUVO_EXCLUDES(mutex_);
-    void Receive(const std::vector<uint8_t>& bytes) QUVO_EXCLUDES(mutex_) {
-        Receive(bytes.data(), bytes.size());
-    }
+    void Receive(const std::vector<uint8_t>& bytes) QUVO_EXCLUDES(mutex_) { Receive(bytes.data(), bytes.size()); }
     // The link closed: a command cut short is logged as truncated, the line is printed.
     void EndOfStream() QUVO_EXCLUDES(mutex_);
     size_t TakeReplies(uint8_t* out, size_t max) QUVO_EXCLUDES(mutex_);
@@ -128,8 +125,7 @@ private:
     bool ApplyGraphicsLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
     bool ApplySymbolLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
     void DefineNvImagesLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
-    std::optional<MonoImage> HeaderRasterLocked(const std::vector<uint8_t>& body, size_t header)
-        QUVO_REQUIRES(mutex_);
+    std::optional<MonoImage> HeaderRasterLocked(const std::vector<uint8_t>& body, size_t header) QUVO_REQUIRES(mutex_);
     void StoreBufferGraphicsLocked(const std::vector<uint8_t>& body) QUVO_REQUIRES(mutex_);
     void DefineNvGraphicsLocked(const std::vector<uint8_t>& body) QUVO_REQUIRES(mutex_);
     void PrintNvImageLocked(int key, const std::string& name, int scaleX, int scaleY) QUVO_REQUIRES(mutex_);
@@ -164,7 +160,7 @@ private:
     std::vector<uint8_t> packet_ QUVO_GUARDED_BY(mutex_);  // framed-model packet being collected
     bool inPacket_ QUVO_GUARDED_BY(mutex_) = false;
     bool lastInputFramed_ QUVO_GUARDED_BY(mutex_) = false;  // the last bytes came in a packet
-    int bufferScaleX_ QUVO_GUARDED_BY(mutex_) = 1;  // of the stored buffer graphics
+    int bufferScaleX_ QUVO_GUARDED_BY(mutex_) = 1;          // of the stored buffer graphics
     int bufferScaleY_ QUVO_GUARDED_BY(mutex_) = 1;
     Clock::time_point drawerCloseAt_ QUVO_GUARDED_BY(mutex_);
     bool drawerClosing_ QUVO_GUARDED_BY(mutex_) = false;

@@ -9,12 +9,12 @@ using namespace EscPos;
 
 namespace {
 
-constexpr int kMaxUnderline = 2;        // dots
-constexpr int kLastFont = 1;            // 0 A, 1 B
-constexpr int kLastJustification = 2;   // left, centre, right
-constexpr int kLastPageDirection = 3;   // four quarter turns
-constexpr int kMaxCharacterScale = 8;   // GS ! multiplies by at most 8 each way
-constexpr int kNoFeed = -1;             // a cut without a feed of its own
+constexpr int kMaxUnderline = 2;       // dots
+constexpr int kLastFont = 1;           // 0 A, 1 B
+constexpr int kLastJustification = 2;  // left, centre, right
+constexpr int kLastPageDirection = 3;  // four quarter turns
+constexpr int kMaxCharacterScale = 8;  // GS ! multiplies by at most 8 each way
+constexpr int kNoFeed = -1;            // a cut without a feed of its own
 
 // The first numeric parameter, 0 for commands that have none.
 int FirstArg(const Command& cmd) { return cmd.args.empty() ? 0 : cmd.args[0]; }
@@ -47,18 +47,41 @@ bool VirtualPrinter::ApplyCharacterLocked(const Command& cmd) {
         case Op::Font:
             if (SelectorValue(value) <= kLastFont) st.font = SelectorValue(value);
             return true;
-        case Op::CharSpacing: st.charSpacing = value; return true;
-        case Op::Emphasis: st.emphasized = SwitchedOn(value); return true;
-        case Op::DoubleStrike: st.doubleStrike = SwitchedOn(value); return true;
-        case Op::InternationalSet: st.intlSet = value; return true;
-        case Op::CodeTable: st.codeTable = value; return true;
-        case Op::Rotate90: st.rotate90 = SwitchedOn(value); return true;
-        case Op::UpsideDown: st.upsideDown = SwitchedOn(value); return true;
-        case Op::Reverse: st.reverse = SwitchedOn(value); return true;
-        case Op::Smoothing: st.smoothing = SwitchedOn(value); return true;
-        case Op::KanjiOn: st.kanji = true; return true;
-        case Op::KanjiOff: st.kanji = false; return true;
-        default: return false;
+        case Op::CharSpacing:
+            st.charSpacing = value;
+            return true;
+        case Op::Emphasis:
+            st.emphasized = SwitchedOn(value);
+            return true;
+        case Op::DoubleStrike:
+            st.doubleStrike = SwitchedOn(value);
+            return true;
+        case Op::InternationalSet:
+            st.intlSet = value;
+            return true;
+        case Op::CodeTable:
+            st.codeTable = value;
+            return true;
+        case Op::Rotate90:
+            st.rotate90 = SwitchedOn(value);
+            return true;
+        case Op::UpsideDown:
+            st.upsideDown = SwitchedOn(value);
+            return true;
+        case Op::Reverse:
+            st.reverse = SwitchedOn(value);
+            return true;
+        case Op::Smoothing:
+            st.smoothing = SwitchedOn(value);
+            return true;
+        case Op::KanjiOn:
+            st.kanji = true;
+            return true;
+        case Op::KanjiOff:
+            st.kanji = false;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -70,26 +93,57 @@ bool VirtualPrinter::ApplyLineLocked(const Command& cmd) {
             st.textBytes += cmd.data.size();
             paper_->Text(cmd.data, st);
             return true;
-        case Op::HorizontalTab: paper_->Tab(st); return true;
-        case Op::LineFeed: paper_->PrintLine(st, PrintTarget::kByLineSpacing); return true;
-        case Op::FeedUnits: paper_->PrintLine(st, value); return true;
-        case Op::FeedLines: paper_->PrintLine(st, value * LineSpacingUnits(identity_, st)); return true;
-        case Op::AbsolutePosition: paper_->SetColumn(value); return true;
-        case Op::RelativePosition: paper_->SetColumn(paper_->Column() + SignedWord(value)); return true;
-        case Op::DefaultLineSpacing: st.lineSpacing = -1; return true;
-        case Op::LineSpacing: st.lineSpacing = value; return true;
-        case Op::TabStops: st.tabStops = cmd.args; return true;
-        case Op::LeftMargin: st.leftMargin = value; return true;
-        case Op::PrintAreaWidth: st.printAreaWidth = value; return true;
+        case Op::HorizontalTab:
+            paper_->Tab(st);
+            return true;
+        case Op::LineFeed:
+            paper_->PrintLine(st, PrintTarget::kByLineSpacing);
+            return true;
+        case Op::FeedUnits:
+            paper_->PrintLine(st, value);
+            return true;
+        case Op::FeedLines:
+            paper_->PrintLine(st, value * LineSpacingUnits(identity_, st));
+            return true;
+        case Op::AbsolutePosition:
+            paper_->SetColumn(value);
+            return true;
+        case Op::RelativePosition:
+            paper_->SetColumn(paper_->Column() + SignedWord(value));
+            return true;
+        case Op::DefaultLineSpacing:
+            st.lineSpacing = -1;
+            return true;
+        case Op::LineSpacing:
+            st.lineSpacing = value;
+            return true;
+        case Op::TabStops:
+            st.tabStops = cmd.args;
+            return true;
+        case Op::LeftMargin:
+            st.leftMargin = value;
+            return true;
+        case Op::PrintAreaWidth:
+            st.printAreaWidth = value;
+            return true;
         case Op::Justify:
             if (SelectorValue(value) <= kLastJustification) st.justification = SelectorValue(value);
             return true;
-        case Op::CutFullLegacy: CutLocked(false, kNoFeed); return true;
-        case Op::CutPartialLegacy: CutLocked(true, kNoFeed); return true;
+        case Op::CutFullLegacy:
+            CutLocked(false, kNoFeed);
+            return true;
+        case Op::CutPartialLegacy:
+            CutLocked(true, kNoFeed);
+            return true;
         // GS V: the forms with a feed amount feed that far first.
-        case Op::CutFull: CutLocked(false, cmd.args.size() > 1 ? cmd.args[1] : kNoFeed); return true;
-        case Op::CutPartial: CutLocked(true, cmd.args.size() > 1 ? cmd.args[1] : kNoFeed); return true;
-        default: return false;
+        case Op::CutFull:
+            CutLocked(false, cmd.args.size() > 1 ? cmd.args[1] : kNoFeed);
+            return true;
+        case Op::CutPartial:
+            CutLocked(true, cmd.args.size() > 1 ? cmd.args[1] : kNoFeed);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -141,9 +195,14 @@ bool VirtualPrinter::ApplyPageLocked(const Command& cmd) {
             st.pageArea = {cmd.args[0], cmd.args[1], cmd.args[2], cmd.args[3]};
             if (st.pageMode) paper_->EnterPageMode(st);
             return true;
-        case Op::AbsoluteVerticalPosition: paper_->SetPageY(value); return true;
-        case Op::RelativeVerticalPosition: paper_->MovePageY(SignedWord(value)); return true;
-        default: return false;
+        case Op::AbsoluteVerticalPosition:
+            paper_->SetPageY(value);
+            return true;
+        case Op::RelativeVerticalPosition:
+            paper_->MovePageY(SignedWord(value));
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -153,10 +212,17 @@ bool VirtualPrinter::ApplyControlLocked(const Command& cmd) {
             paper_->Reset();
             ResetStateLocked();
             return true;
-        case Op::SelectPeripheral: state_.peripheralEnabled = SwitchedOn(FirstArg(cmd)); return true;
-        case Op::Buzzer: ++state_.buzzerCount; return true;
-        case Op::RealTimeClearBuffers: paper_->Reset(); return true;
-        default: return false;
+        case Op::SelectPeripheral:
+            state_.peripheralEnabled = SwitchedOn(FirstArg(cmd));
+            return true;
+        case Op::Buzzer:
+            ++state_.buzzerCount;
+            return true;
+        case Op::RealTimeClearBuffers:
+            paper_->Reset();
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -17,8 +17,7 @@ constexpr int kLastDrawerPin = 1;  // ESC p m: pin 2 or pin 5
 int ChangedAsbKinds(const PrinterConditions& before, const PrinterConditions& after) {
     int changed = 0;
     if (before.DrawerLevel() != after.DrawerLevel()) changed |= AsbEnable::kDrawer;
-    if (before.Offline() != after.Offline() || before.coverOpen != after.coverOpen)
-        changed |= AsbEnable::kOnline;
+    if (before.Offline() != after.Offline() || before.coverOpen != after.coverOpen) changed |= AsbEnable::kOnline;
     if (before.paper != after.paper) changed |= AsbEnable::kPaper;
     return changed;
 }
@@ -30,8 +29,11 @@ bool VirtualPrinter::ApplyDrawerLocked(const Command& cmd) {
         case Op::Pulse:
             if (SelectorValue(cmd.args[0]) <= kLastDrawerPin) PulseDrawerLocked();
             return true;
-        case Op::RealTimePulse: PulseDrawerLocked(); return true;
-        default: return false;
+        case Op::RealTimePulse:
+            PulseDrawerLocked();
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -84,15 +86,11 @@ void VirtualPrinter::SetCoverOpen(bool open) { ChangeCondition(&PrinterCondition
 
 void VirtualPrinter::SetPaper(PaperLevel level) { ChangeCondition(&PrinterConditions::paper, level); }
 
-void VirtualPrinter::SetDrawerOpenLevel(bool high) {
-    ChangeCondition(&PrinterConditions::drawerOpenLevel, high);
-}
+void VirtualPrinter::SetDrawerOpenLevel(bool high) { ChangeCondition(&PrinterConditions::drawerOpenLevel, high); }
 
 void VirtualPrinter::SetOffline(bool offline) { ChangeCondition(&PrinterConditions::offlineSwitch, offline); }
 
-void VirtualPrinter::SetDrawerAutoClose(int ms) {
-    ChangeCondition(&PrinterConditions::drawerAutoCloseMs, ms);
-}
+void VirtualPrinter::SetDrawerAutoClose(int ms) { ChangeCondition(&PrinterConditions::drawerAutoCloseMs, ms); }
 
 void VirtualPrinter::SetMute(bool mute) { ChangeCondition(&PrinterConditions::mute, mute); }
 

@@ -11,17 +11,17 @@ using namespace EscPos;
 
 namespace {
 
-constexpr int kLastHriPosition = 3;      // none, above, below, both
-constexpr int kLastHriFont = 1;          // A, B
+constexpr int kLastHriPosition = 3;  // none, above, below, both
+constexpr int kLastHriFont = 1;      // A, B
 constexpr int kMinModuleWidth = 1, kMaxModuleWidth = 6;
-constexpr int kLastScaleSelector = 3;    // GS / n: both doublings
-constexpr int kDoubled = 2;              // a scale byte that doubles (GS ( L store and print)
+constexpr int kLastScaleSelector = 3;  // GS / n: both doublings
+constexpr int kDoubled = 2;            // a scale byte that doubles (GS ( L store and print)
 
 // Header lengths of the GS ( L / GS 8 L bodies after m fn.
-constexpr size_t kStoreHeader = 8;       // a bx by c xL xH yL yH
-constexpr size_t kNvDefineHeader = 9;    // a kc1 kc2 b xL xH yL yH c
-constexpr size_t kNvPrintBody = 4;       // kc1 kc2 x y
-constexpr size_t kNvKeyBytes = 2;        // kc1 kc2
+constexpr size_t kStoreHeader = 8;     // a bx by c xL xH yL yH
+constexpr size_t kNvDefineHeader = 9;  // a kc1 kc2 b xL xH yL yH c
+constexpr size_t kNvPrintBody = 4;     // kc1 kc2 x y
+constexpr size_t kNvKeyBytes = 2;      // kc1 kc2
 
 int ScaleX(int selector) { return (selector & ScaleBits::kDoubleWidth) ? 2 : 1; }
 int ScaleY(int selector) { return (selector & ScaleBits::kDoubleHeight) ? 2 : 1; }
@@ -47,8 +47,7 @@ MonoImage RasterImage(const std::vector<uint8_t>& bytes, size_t at, int width, i
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const size_t i = at + size_t(y) * rowBytes + size_t(x) / 8;
-            if (i < bytes.size() && (bytes[i] & (0x80 >> (x % 8))))
-                img.dots[size_t(y) * size_t(width) + size_t(x)] = 1;
+            if (i < bytes.size() && (bytes[i] & (0x80 >> (x % 8)))) img.dots[size_t(y) * size_t(width) + size_t(x)] = 1;
         }
     return img;
 }
@@ -105,8 +104,11 @@ bool VirtualPrinter::ApplyImageLocked(const Command& cmd) {
         case Op::PrintNvImage:
             PrintNvImageLocked(a[0], std::to_string(a[0]), ScaleX(a[1]), ScaleY(a[1]));
             return true;
-        case Op::DefineNvImages: DefineNvImagesLocked(cmd); return true;
-        default: return false;
+        case Op::DefineNvImages:
+            DefineNvImagesLocked(cmd);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -137,8 +139,7 @@ bool VirtualPrinter::ApplyBarcodeLocked(const Command& cmd) {
     BarcodeSettings& barcode = state_.barcode;
     switch (cmd.op) {
         case Op::Barcode:
-            if (!paper_->Barcode(value, cmd.data, state_))
-                NoteLocked("barcode_not_printed", std::to_string(value));
+            if (!paper_->Barcode(value, cmd.data, state_)) NoteLocked("barcode_not_printed", std::to_string(value));
             return true;
         case Op::BarcodeHeight:
             if (value >= 1) barcode.height = value;
@@ -152,30 +153,38 @@ bool VirtualPrinter::ApplyBarcodeLocked(const Command& cmd) {
         case Op::HriFont:
             if (SelectorValue(value) <= kLastHriFont) barcode.hriFont = SelectorValue(value);
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 bool VirtualPrinter::ApplyGraphicsLocked(const Command& cmd) {
     const auto& d = cmd.data;
     switch (cmd.op) {
-        case Op::StoreBufferGraphics: StoreBufferGraphicsLocked(d); return true;
+        case Op::StoreBufferGraphics:
+            StoreBufferGraphicsLocked(d);
+            return true;
         case Op::PrintBufferGraphics:
             if (state_.bufferGraphics.empty()) return true;
             paper_->BlockImage(state_.bufferGraphics, state_, bufferScaleX_, bufferScaleY_);
             state_.bufferGraphics = MonoImage{};
             return true;
-        case Op::NvDefine: DefineNvGraphicsLocked(d); return true;
+        case Op::NvDefine:
+            DefineNvGraphicsLocked(d);
+            return true;
         case Op::NvPrint:
             if (d.size() >= kNvPrintBody)
                 PrintNvImageLocked(NvKey(d[0], d[1]), std::string{char(d[0]), char(d[1])}, ScaleByte(d[2]),
                                    ScaleByte(d[3]));
             return true;
-        case Op::NvDeleteAll: state_.nvImages.clear(); return true;
+        case Op::NvDeleteAll:
+            state_.nvImages.clear();
+            return true;
         case Op::NvDelete:
             if (d.size() >= kNvKeyBytes) state_.nvImages.erase(NvKey(d[0], d[1]));
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -210,29 +219,50 @@ bool VirtualPrinter::ApplySymbolLocked(const Command& cmd) {
     Pdf417Settings& pdf = state_.pdf417;
     QrSettings& qr = state_.qr;
     switch (cmd.op) {
-        case Op::Pdf417Columns: pdf.columns = value; return true;
-        case Op::Pdf417Rows: pdf.rows = value; return true;
-        case Op::Pdf417ModuleWidth: pdf.moduleWidth = value; return true;
-        case Op::Pdf417RowHeight: pdf.rowHeight = value; return true;
+        case Op::Pdf417Columns:
+            pdf.columns = value;
+            return true;
+        case Op::Pdf417Rows:
+            pdf.rows = value;
+            return true;
+        case Op::Pdf417ModuleWidth:
+            pdf.moduleWidth = value;
+            return true;
+        case Op::Pdf417RowHeight:
+            pdf.rowHeight = value;
+            return true;
         case Op::Pdf417ErrorLevel:
             if (d.size() >= 2) {
                 pdf.errorMode = d[0];
                 pdf.errorValue = d[1];
             }
             return true;
-        case Op::Pdf417Options: pdf.truncated = value == Symbol::kPdf417Truncated; return true;
-        case Op::Pdf417Store: pdf.data = SymbolData(d); return true;
+        case Op::Pdf417Options:
+            pdf.truncated = value == Symbol::kPdf417Truncated;
+            return true;
+        case Op::Pdf417Store:
+            pdf.data = SymbolData(d);
+            return true;
         case Op::Pdf417Print:
             if (!paper_->Pdf417(state_)) NoteLocked("pdf417_not_printed", "");
             return true;
-        case Op::QrModel: qr.model = value; return true;
-        case Op::QrModuleSize: qr.moduleSize = value; return true;
-        case Op::QrErrorLevel: qr.errorLevel = value; return true;
-        case Op::QrStore: qr.data = SymbolData(d); return true;
+        case Op::QrModel:
+            qr.model = value;
+            return true;
+        case Op::QrModuleSize:
+            qr.moduleSize = value;
+            return true;
+        case Op::QrErrorLevel:
+            qr.errorLevel = value;
+            return true;
+        case Op::QrStore:
+            qr.data = SymbolData(d);
+            return true;
         case Op::QrPrint:
             if (!paper_->Qr(state_)) NoteLocked("qr_not_printed", "");
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -180,8 +180,7 @@ std::vector<uint8_t> VirtualPrinter::TakeAllReplies() {
 
 void VirtualPrinter::ClearNotify() {
     uint64_t value;
-    while (::read(notify_.get(), &value, sizeof value) > 0) {
-    }
+    while (::read(notify_.get(), &value, sizeof value) > 0) {}
 }
 
 void VirtualPrinter::WakeLocked() {

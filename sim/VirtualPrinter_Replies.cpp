@@ -16,8 +16,12 @@ bool VirtualPrinter::ApplyReplyLocked(const Command& cmd) {
             if (value >= RealTimeStatus::kPrinter && value <= RealTimeStatus::kPaperSensor)
                 ReplyLocked({RealTimeStatusByte(value, conditions_)});
             return true;
-        case Op::TransmitStatus: AnswerTransmitStatusLocked(value); return true;
-        case Op::PrinterInfo: AnswerPrinterInfoLocked(value); return true;
+        case Op::TransmitStatus:
+            AnswerTransmitStatusLocked(value);
+            return true;
+        case Op::PrinterInfo:
+            AnswerPrinterInfoLocked(value);
+            return true;
         case Op::AsbEnable:
             state_.asbMask = value;
             if (value) SendAutoStatusLocked();  // the first block follows at once
@@ -26,7 +30,8 @@ bool VirtualPrinter::ApplyReplyLocked(const Command& cmd) {
             if (value == Maintenance::kTransmitCounter)
                 ReplyLocked({PrinterInfo::kTextHeader, '0', 0});  // counters start at zero here
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -47,7 +52,8 @@ uint8_t VirtualPrinter::RealTimeStatusByte(int request, const PrinterConditions&
             if (conditions.paper != PaperLevel::Normal) status |= kNearEnd;
             if (conditions.paper == PaperLevel::Empty) status |= kPaperEnd;
             break;
-        default: break;  // kErrorCause: this printer has no errors to report
+        default:
+            break;  // kErrorCause: this printer has no errors to report
     }
     return status;
 }
@@ -74,8 +80,11 @@ void VirtualPrinter::AnswerTransmitStatusLocked(int request) {
                                  (paper == PaperLevel::Empty ? kPaperEndBits : 0))});
             break;
         case kDrawer:
-        case '0' + kDrawer: ReplyLocked({uint8_t(conditions_.DrawerLevel() ? kDrawerLevelBit : 0)}); break;
-        default: break;
+        case '0' + kDrawer:
+            ReplyLocked({uint8_t(conditions_.DrawerLevel() ? kDrawerLevelBit : 0)});
+            break;
+        default:
+            break;
     }
 }
 
@@ -90,21 +99,35 @@ void VirtualPrinter::AnswerPrinterInfoLocked(int request) {
     };
     switch (request) {
         case kModelId:
-        case '0' + kModelId: ReplyLocked({identity_.modelId}); break;
+        case '0' + kModelId:
+            ReplyLocked({identity_.modelId});
+            break;
         case kTypeId:
         case '0' + kTypeId:
             // Bit 0 two-byte characters, bit 1 autocutter; bit 4 is always 0.
-            ReplyLocked({uint8_t((identity_.multiByte ? kTypeMultiByte : 0) |
-                                 (identity_.cutter ? kTypeCutter : 0))});
+            ReplyLocked({uint8_t((identity_.multiByte ? kTypeMultiByte : 0) | (identity_.cutter ? kTypeCutter : 0))});
             break;
         case kRomVersion:
-        case '0' + kRomVersion: ReplyLocked({identity_.romVersionId}); break;
-        case kFirmware: text(identity_.firmware); break;
-        case kMaker: text(identity_.maker); break;
-        case kModelName: text(identity_.modelName); break;
-        case kSerial: text(identity_.serial); break;
-        case kFontLanguage: text(identity_.multiByte ? "KANJI" : "ANK"); break;
-        default: break;
+        case '0' + kRomVersion:
+            ReplyLocked({identity_.romVersionId});
+            break;
+        case kFirmware:
+            text(identity_.firmware);
+            break;
+        case kMaker:
+            text(identity_.maker);
+            break;
+        case kModelName:
+            text(identity_.modelName);
+            break;
+        case kSerial:
+            text(identity_.serial);
+            break;
+        case kFontLanguage:
+            text(identity_.multiByte ? "KANJI" : "ANK");
+            break;
+        default:
+            break;
     }
 }
 

@@ -31,9 +31,7 @@ constexpr const char* kUsage =
     "faults are switched on and off, and leaves the paper as DIR/receipt.png and the decoded\n"
     "commands as DIR/commands.log (DIR defaults to out/demo).\n";
 
-std::span<const uint8_t> Bytes(const char* text) {
-    return {reinterpret_cast<const uint8_t*>(text), std::strlen(text)};
-}
+std::span<const uint8_t> Bytes(const char* text) { return {reinterpret_cast<const uint8_t*>(text), std::strlen(text)}; }
 
 void Text(PrinterBuffer& b, const char* text) { b.Append(Bytes(text)); }
 
@@ -143,8 +141,10 @@ void ShowStatus(const char* situation, CCmdHelperBase& cmd, IPort& port) {
         return;
     }
     std::printf("  %-28s cover %-6s paper %-9s drawer signal %-4s %s\n", situation, s.coverOpen ? "open" : "closed",
-                s.paperEnd ? "empty" : s.paperNearEnd ? "near end" : "ok", s.drawerSignal ? "high" : "low",
-                s.offline ? "offline" : "online");
+                s.paperEnd       ? "empty"
+                : s.paperNearEnd ? "near end"
+                                 : "ok",
+                s.drawerSignal ? "high" : "low", s.offline ? "offline" : "online");
 }
 
 int RunDemo(int argc, char** argv) {

@@ -69,8 +69,10 @@ bool ParseKeyArgument(const char* arg, Reg::Hive& hive, std::wstring& path) {
     std::wstring wide;
     size_t bad = 0;
     if (!Reg::Text::DecodeUtf8(arg, wide, bad) || !Reg::ParseRootedPath(wide, hive, path)) {
-        std::fprintf(stderr, "quvo registry: '%s' is not a key; it must start with HKEY_LOCAL_MACHINE, "
-                             "HKEY_CURRENT_USER or HKEY_CLASSES_ROOT (or HKLM, HKCU, HKCR)\n", arg);
+        std::fprintf(stderr,
+                     "quvo registry: '%s' is not a key; it must start with HKEY_LOCAL_MACHINE, "
+                     "HKEY_CURRENT_USER or HKEY_CLASSES_ROOT (or HKLM, HKCU, HKCR)\n",
+                     arg);
         return false;
     }
     return true;
@@ -79,25 +81,25 @@ bool ParseKeyArgument(const char* arg, Reg::Hive& hive, std::wstring& path) {
 std::string FormatData(const Reg::Value& v) {
     char buffer[32];
     switch (v.type) {
-    case Reg::ValueType::String:
-    case Reg::ValueType::ExpandString:
-        return Utf8(v.text);
-    case Reg::ValueType::DWord:
-        std::snprintf(buffer, sizeof buffer, "0x%08x (%u)", v.dword, v.dword);
-        return buffer;
-    case Reg::ValueType::MultiString: {
-        std::string out;
-        for (size_t i = 0; i < v.multi.size(); ++i) out += (i ? "\\0" : "") + Utf8(v.multi[i]);
-        return out;
-    }
-    default: {
-        std::string out;
-        for (size_t i = 0; i < v.bytes.size(); ++i) {
-            std::snprintf(buffer, sizeof buffer, i ? " %02x" : "%02x", v.bytes[i]);
-            out += buffer;
+        case Reg::ValueType::String:
+        case Reg::ValueType::ExpandString:
+            return Utf8(v.text);
+        case Reg::ValueType::DWord:
+            std::snprintf(buffer, sizeof buffer, "0x%08x (%u)", v.dword, v.dword);
+            return buffer;
+        case Reg::ValueType::MultiString: {
+            std::string out;
+            for (size_t i = 0; i < v.multi.size(); ++i) out += (i ? "\\0" : "") + Utf8(v.multi[i]);
+            return out;
         }
-        return out;
-    }
+        default: {
+            std::string out;
+            for (size_t i = 0; i < v.bytes.size(); ++i) {
+                std::snprintf(buffer, sizeof buffer, i ? " %02x" : "%02x", v.bytes[i]);
+                out += buffer;
+            }
+            return out;
+        }
     }
 }
 
@@ -134,9 +136,12 @@ int RunExport(int argc, char** argv) {
     bool utf16 = false;
     for (int i = 1; i < argc; ++i) {
         if (IsHelp(argv[i])) return std::printf("%s", kExportHelp), kExitOk;
-        if (!std::strcmp(argv[i], "--utf16")) utf16 = true;
-        else if (argv[i][0] == '-' && argv[i][1] == '-') return Usage(kExportHelp, "unknown option");
-        else positional.push_back(argv[i]);
+        if (!std::strcmp(argv[i], "--utf16"))
+            utf16 = true;
+        else if (argv[i][0] == '-' && argv[i][1] == '-')
+            return Usage(kExportHelp, "unknown option");
+        else
+            positional.push_back(argv[i]);
     }
     if (positional.size() != 2) return Usage(kExportHelp, "export takes KEY and FILE");
     Reg::Hive hive;

@@ -152,10 +152,14 @@ int ParseOptions(int argc, char** argv, Options& o) {
 
 std::unique_ptr<LinkServer> MakeServer(const Options& o, VirtualPrinter& printer) {
     switch (o.kind) {
-        case Options::Kind::Tcp: return std::make_unique<TcpServer>(printer, o.port);
-        case Options::Kind::Pty: return std::make_unique<PtyServer>(printer, o.link);
-        case Options::Kind::Usb: return std::make_unique<UsbServer>(printer, o.usbDir, o.vid, o.pid);
-        case Options::Kind::File: return std::make_unique<FilePairServer>(printer, o.fileOut, o.fileIn);
+        case Options::Kind::Tcp:
+            return std::make_unique<TcpServer>(printer, o.port);
+        case Options::Kind::Pty:
+            return std::make_unique<PtyServer>(printer, o.link);
+        case Options::Kind::Usb:
+            return std::make_unique<UsbServer>(printer, o.usbDir, o.vid, o.pid);
+        case Options::Kind::File:
+            return std::make_unique<FilePairServer>(printer, o.fileOut, o.fileIn);
     }
     return nullptr;
 }
@@ -203,8 +207,7 @@ int RunSim(int argc, char** argv) {
     if (parsed != kExitOk) return parsed;
     if (!o.png.empty()) {
         if (const int error = PictureWritable(o.png)) {
-            std::fprintf(stderr, "quvo sim: cannot write the picture %s: %s\n", o.png.c_str(),
-                         std::strerror(error));
+            std::fprintf(stderr, "quvo sim: cannot write the picture %s: %s\n", o.png.c_str(), std::strerror(error));
             return kExitFailure;
         }
     }

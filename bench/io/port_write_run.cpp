@@ -40,8 +40,8 @@ std::vector<uint8_t> PrintJob(size_t bytes) {
     std::vector<uint8_t> job;
     job.reserve(bytes + 4096);
     for (int image = 0; job.size() < bytes; ++image) {
-        const uint8_t header[] = {0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0,
-                                  uint8_t(kRasterRows & 0xFF), uint8_t(kRasterRows >> 8)};
+        const uint8_t header[] = {
+            0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0, uint8_t(kRasterRows & 0xFF), uint8_t(kRasterRows >> 8)};
         job.insert(job.end(), header, header + sizeof header);
         for (int row = 0; row < kRasterRows; ++row)
             for (int col = 0; col < kRasterWidthBytes; ++col)
@@ -118,9 +118,12 @@ int main(int argc, char** argv) {
     int writeTimeoutMs = -1;  // the settings' own
     std::vector<uint32_t> rates;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--bytes") && i + 1 < argc) bytes = std::strtoull(argv[++i], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--write-timeout") && i + 1 < argc) writeTimeoutMs = std::atoi(argv[++i]);
-        else rates.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
+        if (!std::strcmp(argv[i], "--bytes") && i + 1 < argc)
+            bytes = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--write-timeout") && i + 1 < argc)
+            writeTimeoutMs = std::atoi(argv[++i]);
+        else
+            rates.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
     }
     if (rates.empty()) rates.assign(std::begin(kDefaultRates), std::end(kDefaultRates));
 

@@ -48,7 +48,8 @@ inline std::vector<uint8_t> PrintJob(size_t bytes) {
     for (int image = 0; job.size() < bytes; ++image) {
         const size_t left = bytes - job.size();
         const int rows = static_cast<int>(std::clamp<size_t>(left / kRasterWidthBytes, 1, kMaxRasterRows));
-        const uint8_t header[] = {0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0, uint8_t(rows & 0xFF), uint8_t(rows >> 8)};
+        const uint8_t header[] = {
+            0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0, uint8_t(rows & 0xFF), uint8_t(rows >> 8)};
         job.insert(job.end(), header, header + sizeof header);
         for (int i = 0; i < rows * kRasterWidthBytes; ++i) job.push_back(((i / 8 + image) % 3) == 0 ? 0xAA : 0x00);
     }
@@ -65,8 +66,9 @@ inline bool Delivered(const Sim::VirtualPrinter& printer) {
 
 // Waits for the printer to have the whole job; false when it did not come in time or
 // `failed` said it never will.
-inline bool WaitDelivered(const Sim::VirtualPrinter& printer, Clock::time_point& when,
-                          const std::function<bool()>& failed = [] { return false; }) {
+inline bool WaitDelivered(
+    const Sim::VirtualPrinter& printer, Clock::time_point& when,
+    const std::function<bool()>& failed = [] { return false; }) {
     const Clock::time_point giveUp = Clock::now() + kDeliveryLimit;
     while (!Delivered(printer)) {
         if (Clock::now() > giveUp || failed()) return false;
@@ -175,19 +177,27 @@ struct RunDirs {
 enum class LinkKind { TcpIp, Serial, Parallel, Usb };
 inline const char* LinkName(LinkKind kind) {
     switch (kind) {
-        case LinkKind::TcpIp: return "TCP/IP";
-        case LinkKind::Serial: return "serial (pty)";
-        case LinkKind::Parallel: return "parallel (pty)";
-        case LinkKind::Usb: return "USB (pty)";
+        case LinkKind::TcpIp:
+            return "TCP/IP";
+        case LinkKind::Serial:
+            return "serial (pty)";
+        case LinkKind::Parallel:
+            return "parallel (pty)";
+        case LinkKind::Usb:
+            return "USB (pty)";
     }
     return "";
 }
 inline const wchar_t* PortType(LinkKind kind) {
     switch (kind) {
-        case LinkKind::TcpIp: return L"TCP/IP";
-        case LinkKind::Serial: return L"COM";
-        case LinkKind::Parallel: return L"LPT";
-        case LinkKind::Usb: return L"USB";
+        case LinkKind::TcpIp:
+            return L"TCP/IP";
+        case LinkKind::Serial:
+            return L"COM";
+        case LinkKind::Parallel:
+            return L"LPT";
+        case LinkKind::Usb:
+            return L"USB";
     }
     return L"";
 }
@@ -209,9 +219,12 @@ struct BenchPrinter {
     }
     bool Start(LinkKind kind, const RunDirs& dirs) {
         switch (kind) {
-            case LinkKind::TcpIp: return StartTcp();
-            case LinkKind::Serial: return StartPty(dirs, kComEntry);
-            case LinkKind::Parallel: return StartPty(dirs, kLptEntry);
+            case LinkKind::TcpIp:
+                return StartTcp();
+            case LinkKind::Serial:
+                return StartPty(dirs, kComEntry);
+            case LinkKind::Parallel:
+                return StartPty(dirs, kLptEntry);
             case LinkKind::Usb:
                 server = std::make_unique<Sim::UsbServer>(printer, (dirs.root / "usb").string());
                 return Started();
@@ -220,10 +233,14 @@ struct BenchPrinter {
     }
     std::wstring SettingsText(LinkKind kind) const {
         switch (kind) {
-            case LinkKind::TcpIp: return L"127.0.0.1," + std::to_wstring(tcpPort);
-            case LinkKind::Serial: return L"COM7,BaudRate_115200";
-            case LinkKind::Parallel: return L"LPT2";
-            case LinkKind::Usb: return L"";
+            case LinkKind::TcpIp:
+                return L"127.0.0.1," + std::to_wstring(tcpPort);
+            case LinkKind::Serial:
+                return L"COM7,BaudRate_115200";
+            case LinkKind::Parallel:
+                return L"LPT2";
+            case LinkKind::Usb:
+                return L"";
         }
         return L"";
     }
@@ -266,7 +283,8 @@ inline JobTimes EngineJob(const std::vector<uint8_t>& job, uint32_t rate, LinkKi
     }
     p.printer.SetRate(rate);
     CountingSink sink;
-    std::unique_ptr<BenchEngine> engine = EnabledEngine(L"TM-T88IV", PortType(kind), p.SettingsText(kind), dirs.env, sink);
+    std::unique_ptr<BenchEngine> engine =
+        EnabledEngine(L"TM-T88IV", PortType(kind), p.SettingsText(kind), dirs.env, sink);
     if (!engine) {
         times.failure = "the engine did not open";
         return times;

@@ -98,7 +98,8 @@ SocketResult SocketJob(const std::vector<uint8_t>& job, uint32_t rate, int sendB
 double PortJob(const std::vector<uint8_t>& job, const RunDirs& dirs) {
     BenchPrinter p;
     if (!p.StartTcp()) return -1;
-    IO::ParsedPortSettings parsed = IO::ParsePortSettings(L"TCP/IP", (L"127.0.0.1," + std::to_wstring(p.tcpPort)).c_str());
+    IO::ParsedPortSettings parsed =
+        IO::ParsePortSettings(L"TCP/IP", (L"127.0.0.1," + std::to_wstring(p.tcpPort)).c_str());
     if (!parsed) return -1;
     std::unique_ptr<IO::IPort> port = IO::CreatePort(*parsed.settings, dirs.env);
     if (port->Open() == 0) return -1;
@@ -128,9 +129,10 @@ bool LargeJob(int repeat, const RunDirs& dirs) {
         smallSocket.push_back(small.delivered);
     }
     const double e = Median(delivered), s = Median(socket);
-    std::printf("(a) %zu bytes, loopback TCP, no rate limit, median of %d runs (the output worker pauses %u ms "
-                "before each output)\n",
-                job.size(), repeat, BASE::TaskThreadTiming{}.taskDelayMs);
+    std::printf(
+        "(a) %zu bytes, loopback TCP, no rate limit, median of %d runs (the output worker pauses %u ms "
+        "before each output)\n",
+        job.size(), repeat, BASE::TaskThreadTiming{}.taskDelayMs);
     std::printf("    engine: hand-over to output complete   %8.3f s\n", Median(complete));
     std::printf("    engine: hand-over to printer has all   %8.3f s  %8.1f MB/s\n", e, job.size() / e / 1e6);
     const double port = Median(portAlone);
@@ -184,15 +186,18 @@ constexpr auto kBetweenPrints = std::chrono::milliseconds(150);
 // Claim time and the median time a synchronous print takes while the status poll runs, per
 // port (the poll and the print share the port lock).
 bool SyncPrints(const RunDirs& dirs) {
-    std::printf("(d) TM-T88IV, product timing: claim, and synchronous prints while the status poll runs "
-                "(%d prints)\n", kSyncPrints);
+    std::printf(
+        "(d) TM-T88IV, product timing: claim, and synchronous prints while the status poll runs "
+        "(%d prints)\n",
+        kSyncPrints);
     bool ok = true;
     for (LinkKind kind : {LinkKind::TcpIp, LinkKind::Serial, LinkKind::Parallel, LinkKind::Usb}) {
         BenchPrinter p;
         CountingSink sink;
         if (!p.Start(kind, dirs)) return false;
         const Clock::time_point start = Clock::now();
-        std::unique_ptr<BenchEngine> engine = EnabledEngine(L"TM-T88IV", PortType(kind), p.SettingsText(kind), dirs.env, sink);
+        std::unique_ptr<BenchEngine> engine =
+            EnabledEngine(L"TM-T88IV", PortType(kind), p.SettingsText(kind), dirs.env, sink);
         if (!engine) return false;
         const double claimAndEnable = Seconds(Clock::now() - start);
         std::vector<double> prints;
@@ -244,8 +249,7 @@ pid_t StartPrinterProcess(int& stopWrite, uint16_t& port) {
             const uint16_t served = p.StartTcp() ? p.tcpPort : 0;
             [[maybe_unused]] ssize_t ignored = ::write(portPipe[1], &served, sizeof served);
             char byte;
-            while (::read(stopPipe[0], &byte, 1) > 0) {
-            }
+            while (::read(stopPipe[0], &byte, 1) > 0) {}
         }
         ::_exit(0);
     }
@@ -276,10 +280,11 @@ bool IdleEngine(const std::wstring& model, const char* path, int seconds, const 
             std::this_thread::sleep_for(std::chrono::seconds(seconds));  // the measured idle period
             const double wall = Seconds(Clock::now() - t0), cpu = CpuSeconds() - cpu0;
             const long endKiB = ResidentKiB();
-            std::printf("(c) idle %-8ls on TCP/IP (%s), %.1f s: CPU %.3f s = %.2f %% of one core, %d polls "
-                        "(%.1f/s); resident +%ld KiB after enable, +%ld KiB at the end (baseline %ld KiB)\n",
-                        model.c_str(), path, wall, cpu, 100.0 * cpu / wall, sink.Polls(), sink.Polls() / wall,
-                        enabledKiB - baseKiB, endKiB - baseKiB, baseKiB);
+            std::printf(
+                "(c) idle %-8ls on TCP/IP (%s), %.1f s: CPU %.3f s = %.2f %% of one core, %d polls "
+                "(%.1f/s); resident +%ld KiB after enable, +%ld KiB at the end (baseline %ld KiB)\n",
+                model.c_str(), path, wall, cpu, 100.0 * cpu / wall, sink.Polls(), sink.Polls() / wall,
+                enabledKiB - baseKiB, endKiB - baseKiB, baseKiB);
             CloseEngine(*engine);
             ok = true;
         }
@@ -296,9 +301,12 @@ int main(int argc, char** argv) {
     int repeat = kDefaultRepeat, idleSeconds = kDefaultIdleSeconds;
     bool slow = true;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--idle-seconds") && i + 1 < argc) idleSeconds = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--skip-slow")) slow = false;
+        if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--idle-seconds") && i + 1 < argc)
+            idleSeconds = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--skip-slow"))
+            slow = false;
     }
     RunDirs dirs;
     if (!dirs.Create()) return 1;

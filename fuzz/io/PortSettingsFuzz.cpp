@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const wchar_t* const kTypes[] = {L"COM", L"LPT", L"USB", L"TCP/IP", L"FILE", L"com"};
     if (size == 0) return 0;
     const wchar_t* type = kTypes[data[0] % (sizeof kTypes / sizeof kTypes[0])];
-    const std::wstring text = QVO::Platform::Text::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::wstring text =
+        QVO::Platform::Text::Utf8ToWide(std::string(reinterpret_cast<const char*>(data + 1), size - 1));
 
     try {
         auto tokens = QVO::IO::Tokenize(text, L",;", (data[0] & 0x80) != 0, L"<empty>");
@@ -61,8 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fresh) {
         try {
             fresh.settings->ParseSettings(text.c_str());
-        } catch (const std::string&) {
-        }
+        } catch (const std::string&) {}
         CheckBounds(*fresh.settings);
     }
     return 0;

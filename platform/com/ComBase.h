@@ -247,7 +247,7 @@ struct EXCEPINFO {
     BSTR bstrHelpFile;
     DWORD dwHelpContext;
     void* pvReserved;
-    HRESULT(*pfnDeferredFillIn)(EXCEPINFO*);
+    HRESULT (*pfnDeferredFillIn)(EXCEPINFO*);
     SCODE scode;
 };
 
@@ -261,11 +261,9 @@ struct IUnknown {
 struct IDispatch : IUnknown {
     virtual HRESULT GetTypeInfoCount(UINT* pctinfo) = 0;
     virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-    virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                                  DISPID* rgDispId) = 0;
-    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                           DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                           UINT* puArgErr) = 0;
+    virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) = 0;
+    virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
 };
 
 struct IClassFactory : IUnknown {
@@ -290,8 +288,7 @@ UINT SysStringByteLen(BSTR bstr);
 void VariantInit(VARIANTARG* pvarg);
 HRESULT VariantClear(VARIANTARG* pvarg);
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                          VARTYPE vt);
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
 
 LPVOID CoTaskMemAlloc(size_t cb);
 void CoTaskMemFree(LPVOID pv);
@@ -299,10 +296,8 @@ void CoTaskMemFree(LPVOID pv);
 HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid);
 HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid);
 int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
-                         LPVOID* ppv);
-HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid,
-                         LPVOID* ppv);
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
+HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 void CoFreeUnusedLibraries();
 // Unloads server modules that have been idle for dwUnloadDelay ms (INFINITE: the loader's
 // default, QVO::Platform::Com::kDefaultUnloadDelayMs); 0 unloads an idle module at once, which is only safe when

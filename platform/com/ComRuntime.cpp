@@ -193,8 +193,8 @@ std::wstring GuidToString(const GUID& g) {
 }
 
 bool GuidFromString(std::wstring_view t, GUID& out) {
-    if (t.size() != 38 || t[0] != L'{' || t[37] != L'}' || t[9] != L'-' || t[14] != L'-' ||
-        t[19] != L'-' || t[24] != L'-')
+    if (t.size() != 38 || t[0] != L'{' || t[37] != L'}' || t[9] != L'-' || t[14] != L'-' || t[19] != L'-' ||
+        t[24] != L'-')
         return false;
     uint64_t d1, d2, d3, v;
     if (!ReadHex(t, 1, 8, d1) || !ReadHex(t, 10, 4, d2) || !ReadHex(t, 15, 4, d3)) return false;
@@ -268,8 +268,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID rii
     return hr;
 }
 
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
-                         LPVOID* ppv) {
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;

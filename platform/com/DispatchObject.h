@@ -46,10 +46,9 @@ public:
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         return Derived::Table().GetIDsOfNames(riid, names, count, ids);
     }
-    HRESULT Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                   EXCEPINFO* excepInfo, UINT* argErr) override {
-        return Derived::Table().Invoke(static_cast<Derived*>(this), id, riid, flags, params, result,
-                                       excepInfo, argErr);
+    HRESULT Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+                   UINT* argErr) override {
+        return Derived::Table().Invoke(static_cast<Derived*>(this), id, riid, flags, params, result, excepInfo, argErr);
     }
 
 protected:

@@ -43,12 +43,21 @@ HRESULT BindDispatch(const VARIANT& arg, VARIANT& out) {
 
 HRESULT Bind(Param kind, VARIANT& arg, VARIANT& out) {
     switch (kind) {
-        case Param::Long: VariantInit(&out); return VariantChangeType(&out, &arg, 0, VT_I4);
-        case Param::Bstr: VariantInit(&out); return VariantChangeType(&out, &arg, 0, VT_BSTR);
-        case Param::Bool: VariantInit(&out); return VariantChangeType(&out, &arg, 0, VT_BOOL);
-        case Param::LongRef: return BindReference(arg, VT_I4, out);
-        case Param::BstrRef: return BindReference(arg, VT_BSTR, out);
-        case Param::Dispatch: return BindDispatch(arg, out);
+        case Param::Long:
+            VariantInit(&out);
+            return VariantChangeType(&out, &arg, 0, VT_I4);
+        case Param::Bstr:
+            VariantInit(&out);
+            return VariantChangeType(&out, &arg, 0, VT_BSTR);
+        case Param::Bool:
+            VariantInit(&out);
+            return VariantChangeType(&out, &arg, 0, VT_BOOL);
+        case Param::LongRef:
+            return BindReference(arg, VT_I4, out);
+        case Param::BstrRef:
+            return BindReference(arg, VT_BSTR, out);
+        case Param::Dispatch:
+            return BindDispatch(arg, out);
     }
     return DISP_E_TYPEMISMATCH;
 }
@@ -81,8 +90,7 @@ DISPID DispatchTable::IdOf(std::wstring_view name) const {
     return DISPID_UNKNOWN;
 }
 
-HRESULT DispatchTable::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                     DISPID* rgDispId) const {
+HRESULT DispatchTable::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, DISPID* rgDispId) const {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if ((!rgszNames || !rgDispId) && cNames) return E_POINTER;
     HRESULT hr = S_OK;
@@ -101,8 +109,8 @@ const DispatchMember* DispatchTable::Select(DISPID id, WORD flags) const {
     return nullptr;
 }
 
-HRESULT DispatchTable::Invoke(void* object, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) const {
+HRESULT DispatchTable::Invoke(void* object, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                              EXCEPINFO* excepInfo, UINT* argErr) const {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     const DispatchMember* member = Select(id, flags);
     if (!member) return DISP_E_MEMBERNOTFOUND;
@@ -113,8 +121,7 @@ HRESULT DispatchTable::Invoke(void* object, DISPID id, REFIID riid, WORD flags, 
     // Only a property put may name an argument, and only its value.
     const bool isPut = member->kind == MemberKind::PropertyPut;
     if (isPut) {
-        if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
-            params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+        if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return params->cNamedArgs ? DISP_E_NONAMEDARGS : DISP_E_PARAMNOTOPTIONAL;
     } else if (params->cNamedArgs) {
         return DISP_E_NONAMEDARGS;

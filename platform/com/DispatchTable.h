@@ -20,12 +20,12 @@ namespace QVO::Platform::Com {
 
 // How one parameter travels.
 enum class Param : uint8_t {
-    Long,     // [in] long: coerced to VT_I4
-    Bstr,     // [in] BSTR: coerced to VT_BSTR; the member borrows it
-    BstrRef,  // [in, out] BSTR*: VT_BYREF|VT_BSTR (or a by-reference VARIANT holding one)
-    LongRef,  // [in, out] long*: VT_BYREF|VT_I4 (or a by-reference VARIANT holding one)
-    Bool,     // [in] VARIANT_BOOL: coerced to VT_BOOL
-    Dispatch, // [in] IDispatch*: VT_DISPATCH, VT_UNKNOWN (queried), or empty for null
+    Long,      // [in] long: coerced to VT_I4
+    Bstr,      // [in] BSTR: coerced to VT_BSTR; the member borrows it
+    BstrRef,   // [in, out] BSTR*: VT_BYREF|VT_BSTR (or a by-reference VARIANT holding one)
+    LongRef,   // [in, out] long*: VT_BYREF|VT_I4 (or a by-reference VARIANT holding one)
+    Bool,      // [in] VARIANT_BOOL: coerced to VT_BOOL
+    Dispatch,  // [in] IDispatch*: VT_DISPATCH, VT_UNKNOWN (queried), or empty for null
 };
 
 // The [out, retval] result, if any.
@@ -88,8 +88,8 @@ public:
     // the table does not carry: they get DISPID_UNKNOWN and the call DISP_E_UNKNOWNNAME.
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, DISPID* rgDispId) const;
 
-    HRESULT Invoke(void* object, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params,
-                   VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) const;
+    HRESULT Invoke(void* object, DISPID id, REFIID riid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excepInfo, UINT* argErr) const;
 
     // The member with that DISPID and kind, or null.
     const DispatchMember* Find(DISPID id, MemberKind kind) const;

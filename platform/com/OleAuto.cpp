@@ -22,10 +22,28 @@ uint32_t* PrefixOf(BSTR s) { return reinterpret_cast<uint32_t*>(reinterpret_cast
 
 bool IsKnownType(VARTYPE vt) {
     switch (vt & ~VT_BYREF) {
-        case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY:
-        case VT_DATE: case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN:
-        case VT_DECIMAL: case VT_I1: case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8:
-        case VT_INT: case VT_UINT:
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_ERROR:
+        case VT_BOOL:
+        case VT_UNKNOWN:
+        case VT_DECIMAL:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
             return true;
         case VT_VARIANT:
             return (vt & VT_BYREF) != 0;
@@ -37,12 +55,32 @@ bool IsKnownType(VARTYPE vt) {
 // Bytes the referenced storage of a by-reference scalar occupies (0 for what is not a scalar).
 size_t ReferencedSize(VARTYPE plain) {
     switch (plain) {
-        case VT_I1: case VT_UI1: return 1;
-        case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-        case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-        case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
-        case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN: return sizeof(void*);
-        default: return 0;
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+            return 8;
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return sizeof(void*);
+        default:
+            return 0;
     }
 }
 
@@ -155,22 +193,49 @@ bool DecimalParts(const DECIMAL& d, Wide& mantissa, Wide& divisor) {
 // The integer value of a plain (already dereferenced) variant, for the integer targets.
 HRESULT IntegerOf(const VARIANT& v, Wide lo, Wide hi, Wide& out) {
     switch (v.vt) {
-        case VT_EMPTY: out = 0; return S_OK;
-        case VT_I1: out = static_cast<int8_t>(v.bVal); break;
-        case VT_UI1: out = v.bVal; break;
-        case VT_I2: out = v.iVal; break;
-        case VT_UI2: out = v.uiVal; break;
-        case VT_I4: out = v.lVal; break;
-        case VT_INT: out = v.intVal; break;
-        case VT_UI4: out = v.ulVal; break;
-        case VT_UINT: out = v.uintVal; break;
-        case VT_I8: out = v.llVal; break;
-        case VT_UI8: out = static_cast<uint64_t>(v.llVal); break;
+        case VT_EMPTY:
+            out = 0;
+            return S_OK;
+        case VT_I1:
+            out = static_cast<int8_t>(v.bVal);
+            break;
+        case VT_UI1:
+            out = v.bVal;
+            break;
+        case VT_I2:
+            out = v.iVal;
+            break;
+        case VT_UI2:
+            out = v.uiVal;
+            break;
+        case VT_I4:
+            out = v.lVal;
+            break;
+        case VT_INT:
+            out = v.intVal;
+            break;
+        case VT_UI4:
+            out = v.ulVal;
+            break;
+        case VT_UINT:
+            out = v.uintVal;
+            break;
+        case VT_I8:
+            out = v.llVal;
+            break;
+        case VT_UI8:
+            out = static_cast<uint64_t>(v.llVal);
+            break;
         // True is all bits set: -1 for a signed target, the largest value for an unsigned one.
-        case VT_BOOL: out = v.boolVal ? (lo == 0 ? hi : -1) : 0; break;
-        case VT_R4: return RoundReal(v.fltVal, lo, hi, out);
-        case VT_R8: return RoundReal(v.dblVal, lo, hi, out);
-        case VT_DATE: return RoundReal(v.date, lo, hi, out);
+        case VT_BOOL:
+            out = v.boolVal ? (lo == 0 ? hi : -1) : 0;
+            break;
+        case VT_R4:
+            return RoundReal(v.fltVal, lo, hi, out);
+        case VT_R8:
+            return RoundReal(v.dblVal, lo, hi, out);
+        case VT_DATE:
+            return RoundReal(v.date, lo, hi, out);
         case VT_CY: {
             // Currency is a count of ten-thousandths: round the quotient, ties to even.
             Wide units = v.llVal / 10000, rest = v.llVal % 10000;
@@ -204,10 +269,18 @@ HRESULT IntegerOf(const VARIANT& v, Wide lo, Wide hi, Wide& out) {
 // The value of a plain variant as a double, for the floating-point targets and VT_BOOL.
 HRESULT RealOf(const VARIANT& v, double& out) {
     switch (v.vt) {
-        case VT_R4: out = v.fltVal; return S_OK;
-        case VT_R8: out = v.dblVal; return S_OK;
-        case VT_DATE: out = v.date; return S_OK;
-        case VT_CY: out = static_cast<double>(v.llVal) / 10000.0; return S_OK;
+        case VT_R4:
+            out = v.fltVal;
+            return S_OK;
+        case VT_R8:
+            out = v.dblVal;
+            return S_OK;
+        case VT_DATE:
+            out = v.date;
+            return S_OK;
+        case VT_CY:
+            out = static_cast<double>(v.llVal) / 10000.0;
+            return S_OK;
         case VT_DECIMAL: {
             Wide mantissa = 0, divisor = 1;
             if (!DecimalParts(v.decVal, mantissa, divisor)) return DISP_E_TYPEMISMATCH;
@@ -234,8 +307,14 @@ HRESULT RealOf(const VARIANT& v, double& out) {
 HRESULT ToBool(const VARIANT& v, VARIANT_BOOL& out) {
     if (v.vt == VT_BSTR) {
         const std::wstring text = QVO::Platform::Com::ToWString(v.bstrVal);
-        if (QVO::Platform::Com::EqualsNoCase(text, L"true")) { out = VARIANT_TRUE; return S_OK; }
-        if (QVO::Platform::Com::EqualsNoCase(text, L"false")) { out = VARIANT_FALSE; return S_OK; }
+        if (QVO::Platform::Com::EqualsNoCase(text, L"true")) {
+            out = VARIANT_TRUE;
+            return S_OK;
+        }
+        if (QVO::Platform::Com::EqualsNoCase(text, L"false")) {
+            out = VARIANT_FALSE;
+            return S_OK;
+        }
     }
     double d = 0;
     HRESULT hr = RealOf(v, d);
@@ -254,18 +333,29 @@ std::wstring RealText(double d, int digits) {
 HRESULT ToBstr(const VARIANT& v, USHORT flags, BSTR& out) {
     std::wstring text;
     switch (v.vt) {
-        case VT_EMPTY: break;
+        case VT_EMPTY:
+            break;
         case VT_BOOL:
-            if (flags & VARIANT_ALPHABOOL) text = v.boolVal ? L"True" : L"False";
-            else text = v.boolVal ? L"-1" : L"0";
+            if (flags & VARIANT_ALPHABOOL)
+                text = v.boolVal ? L"True" : L"False";
+            else
+                text = v.boolVal ? L"-1" : L"0";
             break;
         case VT_BSTR:
             out = SysAllocStringLen(v.bstrVal, SysStringLen(v.bstrVal));
             return out ? S_OK : E_OUTOFMEMORY;
-        case VT_R4: text = RealText(v.fltVal, 7); break;
-        case VT_R8: text = RealText(v.dblVal, 15); break;
-        case VT_CY: text = RealText(static_cast<double>(v.llVal) / 10000.0, 15); break;
-        case VT_UI8: text = std::to_wstring(static_cast<uint64_t>(v.llVal)); break;
+        case VT_R4:
+            text = RealText(v.fltVal, 7);
+            break;
+        case VT_R8:
+            text = RealText(v.dblVal, 15);
+            break;
+        case VT_CY:
+            text = RealText(static_cast<double>(v.llVal) / 10000.0, 15);
+            break;
+        case VT_UI8:
+            text = std::to_wstring(static_cast<uint64_t>(v.llVal));
+            break;
         default: {
             Wide n = 0;
             // Dates and decimals would need their own text forms; they are not converted.
@@ -282,15 +372,42 @@ HRESULT ToBstr(const VARIANT& v, USHORT flags, BSTR& out) {
 // Range of each integer target.
 bool IntegerRange(VARTYPE vt, Wide& lo, Wide& hi) {
     switch (vt) {
-        case VT_I1: lo = INT8_MIN; hi = INT8_MAX; return true;
-        case VT_UI1: lo = 0; hi = UINT8_MAX; return true;
-        case VT_I2: lo = INT16_MIN; hi = INT16_MAX; return true;
-        case VT_UI2: lo = 0; hi = UINT16_MAX; return true;
-        case VT_I4: case VT_INT: lo = INT32_MIN; hi = INT32_MAX; return true;
-        case VT_UI4: case VT_UINT: lo = 0; hi = UINT32_MAX; return true;
-        case VT_I8: lo = INT64_MIN; hi = INT64_MAX; return true;
-        case VT_UI8: lo = 0; hi = UINT64_MAX; return true;
-        default: return false;
+        case VT_I1:
+            lo = INT8_MIN;
+            hi = INT8_MAX;
+            return true;
+        case VT_UI1:
+            lo = 0;
+            hi = UINT8_MAX;
+            return true;
+        case VT_I2:
+            lo = INT16_MIN;
+            hi = INT16_MAX;
+            return true;
+        case VT_UI2:
+            lo = 0;
+            hi = UINT16_MAX;
+            return true;
+        case VT_I4:
+        case VT_INT:
+            lo = INT32_MIN;
+            hi = INT32_MAX;
+            return true;
+        case VT_UI4:
+        case VT_UINT:
+            lo = 0;
+            hi = UINT32_MAX;
+            return true;
+        case VT_I8:
+            lo = INT64_MIN;
+            hi = INT64_MAX;
+            return true;
+        case VT_UI8:
+            lo = 0;
+            hi = UINT64_MAX;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -298,12 +415,27 @@ bool IntegerRange(VARTYPE vt, Wide& lo, Wide& hi) {
 void StoreInteger(VARTYPE vt, Wide n, VARIANT& out) {
     out.vt = vt;
     switch (vt) {
-        case VT_I1: case VT_UI1: out.bVal = static_cast<BYTE>(n); break;
-        case VT_I2: out.iVal = static_cast<SHORT>(n); break;
-        case VT_UI2: out.uiVal = static_cast<USHORT>(n); break;
-        case VT_I4: case VT_INT: out.lVal = static_cast<LONG>(n); break;
-        case VT_UI4: case VT_UINT: out.ulVal = static_cast<ULONG>(n); break;
-        default: out.llVal = static_cast<LONGLONG>(n); break;  // VT_I8, VT_UI8 (same bits)
+        case VT_I1:
+        case VT_UI1:
+            out.bVal = static_cast<BYTE>(n);
+            break;
+        case VT_I2:
+            out.iVal = static_cast<SHORT>(n);
+            break;
+        case VT_UI2:
+            out.uiVal = static_cast<USHORT>(n);
+            break;
+        case VT_I4:
+        case VT_INT:
+            out.lVal = static_cast<LONG>(n);
+            break;
+        case VT_UI4:
+        case VT_UINT:
+            out.ulVal = static_cast<ULONG>(n);
+            break;
+        default:
+            out.llVal = static_cast<LONGLONG>(n);
+            break;  // VT_I8, VT_UI8 (same bits)
     }
 }
 
@@ -377,8 +509,10 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
     uint32_t prefix = static_cast<uint32_t>(bytes);
     std::memcpy(block, &prefix, kPrefix);
     BSTR s = reinterpret_cast<BSTR>(block + kPrefix);
-    if (strIn) std::memcpy(s, strIn, bytes);
-    else std::memset(s, 0, bytes);
+    if (strIn)
+        std::memcpy(s, strIn, bytes);
+    else
+        std::memset(s, 0, bytes);
     s[ui] = L'\0';
     return s;
 }
@@ -406,12 +540,15 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
     if (!pvarg) return E_INVALIDARG;
     if (!IsKnownType(pvarg->vt)) return DISP_E_BADVARTYPE;
     switch (pvarg->vt) {
-        case VT_BSTR: SysFreeString(pvarg->bstrVal); break;
+        case VT_BSTR:
+            SysFreeString(pvarg->bstrVal);
+            break;
         case VT_DISPATCH:
         case VT_UNKNOWN:
             if (pvarg->punkVal) pvarg->punkVal->Release();
             break;
-        default: break;  // plain values and by-reference pointers own nothing
+        default:
+            break;  // plain values and by-reference pointers own nothing
     }
     VariantInit(pvarg);
     return S_OK;
@@ -438,8 +575,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
     return S_OK;
 }
 
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                          VARTYPE vt) {
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt) {
     if (!pvargDest || !pvarSrc) return E_INVALIDARG;
     if (!IsKnownType(pvarSrc->vt)) return DISP_E_BADVARTYPE;
     VARIANT plain;
@@ -462,8 +598,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
 
 namespace QVO::Platform::Com {
 
-BStr::BStr(std::wstring_view text)
-    : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+BStr::BStr(std::wstring_view text) : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
 
 Variant Variant::Dispatch(IDispatch* p) {
     Variant v;

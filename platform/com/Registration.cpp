@@ -36,8 +36,7 @@ bool WriteKey(const Place& place, const std::wstring& sub, const std::wstring* d
 
 bool WriteProgId(const Place& place, const std::wstring& progId, const ServerRegistration& s,
                  const std::wstring& clsidText, const std::wstring* curVer) {
-    return WriteKey(place, progId, &s.progIdDescription) &&
-           WriteKey(place, progId + L"\\CLSID", &clsidText) &&
+    return WriteKey(place, progId, &s.progIdDescription) && WriteKey(place, progId + L"\\CLSID", &clsidText) &&
            (!curVer || WriteKey(place, progId + L"\\CurVer", curVer));
 }
 
@@ -63,8 +62,7 @@ bool WriteInterface(const Place& place, const InterfaceRegistration& itf, const 
     const std::wstring key = L"Interface\\" + GuidToString(itf.iid);
     const std::wstring proxy = kAutomationProxy;
     return WriteKey(place, key, &itf.name) && WriteKey(place, key + L"\\ProxyStubClsid", &proxy) &&
-           WriteKey(place, key + L"\\ProxyStubClsid32", &proxy) &&
-           WriteKey(place, key + L"\\TypeLib", &libText) &&
+           WriteKey(place, key + L"\\ProxyStubClsid32", &proxy) && WriteKey(place, key + L"\\TypeLib", &libText) &&
            WriteKey(place, key + L"\\TypeLib", &version, L"Version");
 }
 
@@ -88,8 +86,7 @@ HRESULT RegisterServer(const ServerRegistration& s, RegistrationScope scope) {
               WriteKey(place, clsidKey + L"\\InprocServer32", &s.modulePath) &&
               WriteKey(place, clsidKey + L"\\InprocServer32", &s.threadingModel, L"ThreadingModel");
     if (ok && !s.progId.empty()) {
-        ok = WriteKey(place, clsidKey + L"\\ProgID", &s.progId) &&
-             WriteProgId(place, s.progId, s, clsidText, nullptr);
+        ok = WriteKey(place, clsidKey + L"\\ProgID", &s.progId) && WriteProgId(place, s.progId, s, clsidText, nullptr);
         for (const auto& flag : s.progIdFlagKeys) ok = ok && WriteKey(place, s.progId + L"\\" + flag, nullptr);
     }
     if (ok && !s.versionIndependentProgId.empty()) {
@@ -106,10 +103,8 @@ HRESULT RegisterServer(const ServerRegistration& s, RegistrationScope scope) {
         const std::wstring flags = L"0";
         std::wstring helpDir = s.modulePath.substr(0, s.modulePath.find_last_of(L'/') + 1);
         // The dispatch tables stand in for a .tlb file, so the library path is the module.
-        ok = WriteKey(place, clsidKey + L"\\TypeLib", &libText) &&
-             WriteKey(place, libKey, &s.typeLib->name) &&
-             WriteKey(place, libKey + L"\\0\\linux64", &s.modulePath) &&
-             WriteKey(place, libKey + L"\\FLAGS", &flags) &&
+        ok = WriteKey(place, clsidKey + L"\\TypeLib", &libText) && WriteKey(place, libKey, &s.typeLib->name) &&
+             WriteKey(place, libKey + L"\\0\\linux64", &s.modulePath) && WriteKey(place, libKey + L"\\FLAGS", &flags) &&
              WriteKey(place, libKey + L"\\HELPDIR", &helpDir);
         for (const auto& itf : s.typeLib->interfaces)
             ok = ok && WriteInterface(place, itf, libText, s.typeLib->version);
@@ -131,8 +126,7 @@ HRESULT UnregisterServer(const ServerRegistration& s, RegistrationScope scope) {
         // Drop the library's key once no version is left under it.
         Reg::Key lib;
         std::vector<std::wstring> versions;
-        if (Reg::Key::Open(place.hive, place.root + libKey, lib) && lib.EnumSubKeys(versions).ok() &&
-            versions.empty())
+        if (Reg::Key::Open(place.hive, place.root + libKey, lib) && lib.EnumSubKeys(versions).ok() && versions.empty())
             Reg::Key::DeleteTree(place.hive, place.root + libKey);
     }
     return S_OK;

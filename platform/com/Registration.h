@@ -33,11 +33,11 @@ struct TypeLibRegistration {
 // Everything written for one class.
 struct ServerRegistration {
     CLSID clsid{};
-    std::wstring description;        // CLSID\{...} default value
-    std::wstring modulePath;         // absolute path of the .so (InprocServer32 default)
+    std::wstring description;  // CLSID\{...} default value
+    std::wstring modulePath;   // absolute path of the .so (InprocServer32 default)
     std::wstring threadingModel = L"Apartment";
-    std::wstring progId;             // e.g. "Vendor.Thing.1"; may be empty
-    std::wstring progIdDescription;  // the ProgID keys' default value
+    std::wstring progId;                    // e.g. "Vendor.Thing.1"; may be empty
+    std::wstring progIdDescription;         // the ProgID keys' default value
     std::wstring versionIndependentProgId;  // may be empty
     // Empty subkeys written under CLSID\{...} (e.g. "Programmable", "Control").
     std::vector<std::wstring> flagKeys;

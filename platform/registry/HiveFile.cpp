@@ -233,7 +233,8 @@ Status WriteTemporary(Pending& p) {
         RegFile::Serialize(*p.root, RegFile::RootName(p.hive), RegFile::Encoding::Utf8, RegFile::Layout::Hive);
     std::string name = p.path + ".tmp.XXXXXX";
     UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
-    if (!fd.isValid()) return SystemError(errno, "cannot write " + p.path + ": cannot create a file in " + FolderOf(p.path));
+    if (!fd.isValid())
+        return SystemError(errno, "cannot write " + p.path + ": cannot create a file in " + FolderOf(p.path));
     p.temp.Watch(name);
     if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 ||
         ::fstat(fd.get(), &p.written) != 0)
@@ -285,7 +286,8 @@ Status ParseHive(const std::string& bytes, Hive hive, const std::string& fileNam
     KeyNode* section = nullptr;
     for (auto& op : doc.operations) {
         if (op.hive != hive)
-            return {Error::Corrupt, fileName + ":" + std::to_string(op.line) + ": key of another root in this hive file"};
+            return {Error::Corrupt,
+                    fileName + ":" + std::to_string(op.line) + ": key of another root in this hive file"};
         if (op.action == RegFile::Operation::Action::CreateKey) {
             CreateKey(root, *op.key, &section);
         } else if (op.action == RegFile::Operation::Action::SetValue && section) {
@@ -343,7 +345,8 @@ Status UpdateTogether(std::vector<Hive> hives, const ChangeAll& change) {
     }
     std::set<std::string> folders;
     for (Pending* p : written) {
-        if (::rename(p->temp.path().c_str(), p->path.c_str()) != 0) return SystemError(errno, "cannot write " + p->path);
+        if (::rename(p->temp.path().c_str(), p->path.c_str()) != 0)
+            return SystemError(errno, "cannot write " + p->path);
         p->temp.Keep();
         folders.insert(FolderOf(p->path));
     }

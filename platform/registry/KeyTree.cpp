@@ -54,16 +54,20 @@ KeyNode& KeyNode::Child(std::wstring_view childName) {
 
 bool KeyNode::SetValue(std::wstring_view valueName, const Value& value) {
     auto [it, inserted] = values.try_emplace(Text::FoldCase(valueName));
-    if (inserted) it->second.name = std::wstring(valueName);
-    else if (it->second.value == value) return false;
+    if (inserted)
+        it->second.name = std::wstring(valueName);
+    else if (it->second.value == value)
+        return false;
     it->second.value = value;
     return true;
 }
 
 bool KeyNode::SetValue(std::wstring_view valueName, Value&& value) {
     auto [it, inserted] = values.try_emplace(Text::FoldCase(valueName));
-    if (inserted) it->second.name = std::wstring(valueName);
-    else if (it->second.value == value) return false;
+    if (inserted)
+        it->second.name = std::wstring(valueName);
+    else if (it->second.value == value)
+        return false;
     it->second.value = std::move(value);
     return true;
 }
@@ -108,19 +112,19 @@ Status CheckValueName(std::wstring_view name) {
 
 Status CheckValue(const Value& value) {
     switch (value.type) {
-    case ValueType::String:
-    case ValueType::ExpandString:
-        if (!Text::FitsUtf16(value.text)) return Invalid("string holds a character beyond U+10FFFF");
-        return {};
-    case ValueType::MultiString:
-        for (const auto& s : value.multi) {
-            if (!Text::FitsUtf16(s)) return Invalid("string holds a character beyond U+10FFFF");
-            // A NUL inside an element would read back as two elements.
-            if (s.find(L'\0') != std::wstring::npos) return Invalid("REG_MULTI_SZ element holds NUL");
-        }
-        return {};
-    default:
-        return {};
+        case ValueType::String:
+        case ValueType::ExpandString:
+            if (!Text::FitsUtf16(value.text)) return Invalid("string holds a character beyond U+10FFFF");
+            return {};
+        case ValueType::MultiString:
+            for (const auto& s : value.multi) {
+                if (!Text::FitsUtf16(s)) return Invalid("string holds a character beyond U+10FFFF");
+                // A NUL inside an element would read back as two elements.
+                if (s.find(L'\0') != std::wstring::npos) return Invalid("REG_MULTI_SZ element holds NUL");
+            }
+            return {};
+        default:
+            return {};
     }
 }
 
@@ -162,8 +166,10 @@ void MergeTree(KeyNode& into, const KeyNode& from) {
     for (const auto& [folded, value] : from.values) into.values.try_emplace(folded, value);
     for (const auto& [folded, child] : from.subkeys) {
         auto it = into.subkeys.find(folded);
-        if (it == into.subkeys.end()) into.subkeys.emplace(folded, CloneTree(*child));
-        else MergeTree(*it->second, *child);
+        if (it == into.subkeys.end())
+            into.subkeys.emplace(folded, CloneTree(*child));
+        else
+            MergeTree(*it->second, *child);
     }
 }
 

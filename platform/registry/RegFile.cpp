@@ -162,7 +162,8 @@ private:
             doc_.regedit4 = true;
             return true;
         }
-        return Fail("not a registry file: the first line must be \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"");
+        return Fail(
+            "not a registry file: the first line must be \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"");
     }
 
     bool ParseLine() {
@@ -186,7 +187,8 @@ private:
         op.action = remove ? Operation::Action::DeleteKey : Operation::Action::CreateKey;
         op.line = LineNumber();
         std::wstring path;
-        if (!ParseRootedPath(rooted, op.hive, path)) return Fail("unknown root key; expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_CLASSES_ROOT");
+        if (!ParseRootedPath(rooted, op.hive, path))
+            return Fail("unknown root key; expected HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_CLASSES_ROOT");
         KeyPath key;
         const Status split = SplitKeyPath(path, key);
         if (!split) return Fail(split.message);
@@ -287,8 +289,10 @@ private:
             if (i < s.size() && HexDigit(s[i]) >= 0) return Fail("hex byte longer than two digits");
             out.push_back(static_cast<uint8_t>(byte));
             while (i < s.size() && IsBlank(s[i])) ++i;
-            if (i < s.size() && s[i] == L',') ++i;
-            else if (i < s.size() && HexDigit(s[i]) >= 0) return Fail("missing ',' between hex bytes");
+            if (i < s.size() && s[i] == L',')
+                ++i;
+            else if (i < s.size() && HexDigit(s[i]) >= 0)
+                return Fail("missing ',' between hex bytes");
         }
     }
 
@@ -297,32 +301,34 @@ private:
         const size_t firstLine = index_;
         if (!ReadHexBytes(data, bytes)) return false;
         const auto textOf = [&] {
-            return doc_.regedit4 ? Text::DecodeCp1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
-                                 : Text::DecodeUtf16Units(bytes.data(), bytes.size());
+            return doc_.regedit4
+                       ? Text::DecodeCp1252(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+                       : Text::DecodeUtf16Units(bytes.data(), bytes.size());
         };
         switch (type) {
-        case 1:
-            op.value = Value::String(DropOneTerminator(textOf()));
-            break;
-        case 2:
-            op.value = Value::ExpandString(DropOneTerminator(textOf()));
-            break;
-        case 7:
-            op.value = Value::MultiString(SplitMultiString(textOf()));
-            break;
-        case 4:
-            if (bytes.size() != 4) {
-                index_ = firstLine;
-                return Fail("hex(4) value must have exactly 4 bytes");
-            }
-            op.value = Value::DWord(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
-            break;
-        default:
-            // REG_BINARY, REG_NONE and the types this store has no special form for
-            // (REG_QWORD, ...) keep their bytes and their type number.
-            op.value.type = static_cast<ValueType>(type);
-            op.value.bytes = std::move(bytes);
-            break;
+            case 1:
+                op.value = Value::String(DropOneTerminator(textOf()));
+                break;
+            case 2:
+                op.value = Value::ExpandString(DropOneTerminator(textOf()));
+                break;
+            case 7:
+                op.value = Value::MultiString(SplitMultiString(textOf()));
+                break;
+            case 4:
+                if (bytes.size() != 4) {
+                    index_ = firstLine;
+                    return Fail("hex(4) value must have exactly 4 bytes");
+                }
+                op.value =
+                    Value::DWord(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+                break;
+            default:
+                // REG_BINARY, REG_NONE and the types this store has no special form for
+                // (REG_QWORD, ...) keep their bytes and their type number.
+                op.value.type = static_cast<ValueType>(type);
+                op.value.bytes = std::move(bytes);
+                break;
         }
         return true;
     }
@@ -347,19 +353,19 @@ bool Parse(std::string_view bytes, Document& doc, ParseError& error) {
 
 bool Apply(KeyNode& root, const Operation& op) {
     switch (op.action) {
-    case Operation::Action::CreateKey:
-        return CreateKey(root, *op.key);
-    case Operation::Action::DeleteKey:
-        return DeleteKey(root, *op.key);
-    case Operation::Action::SetValue: {
-        KeyNode* node = nullptr;
-        const bool created = CreateKey(root, *op.key, &node);
-        return node->SetValue(op.name, op.value) || created;
-    }
-    case Operation::Action::DeleteValue: {
-        KeyNode* node = FindKey(root, *op.key);
-        return node && node->EraseValue(op.name);
-    }
+        case Operation::Action::CreateKey:
+            return CreateKey(root, *op.key);
+        case Operation::Action::DeleteKey:
+            return DeleteKey(root, *op.key);
+        case Operation::Action::SetValue: {
+            KeyNode* node = nullptr;
+            const bool created = CreateKey(root, *op.key, &node);
+            return node->SetValue(op.name, op.value) || created;
+        }
+        case Operation::Action::DeleteValue: {
+            KeyNode* node = FindKey(root, *op.key);
+            return node && node->EraseValue(op.name);
+        }
     }
     return false;
 }

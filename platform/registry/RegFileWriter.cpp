@@ -103,36 +103,36 @@ private:
         }
         const Value& v = named.value;
         switch (v.type) {
-        case ValueType::String:
-            if (WritableAsQuoted(v.text)) {
-                out_ += L'"';
-                out_ += Escape(v.text);
-                out_ += L'"';
-            } else {
-                WriteHex(L"hex(1):", Utf16WithTerminator(v.text), lineStart);
+            case ValueType::String:
+                if (WritableAsQuoted(v.text)) {
+                    out_ += L'"';
+                    out_ += Escape(v.text);
+                    out_ += L'"';
+                } else {
+                    WriteHex(L"hex(1):", Utf16WithTerminator(v.text), lineStart);
+                }
+                break;
+            case ValueType::ExpandString:
+                WriteHex(L"hex(2):", Utf16WithTerminator(v.text), lineStart);
+                break;
+            case ValueType::MultiString:
+                WriteHex(L"hex(7):", MultiStringBytes(v.multi), lineStart);
+                break;
+            case ValueType::DWord: {
+                wchar_t digits[16];
+                std::swprintf(digits, 16, L"dword:%08x", v.dword);
+                out_ += digits;
+                break;
             }
-            break;
-        case ValueType::ExpandString:
-            WriteHex(L"hex(2):", Utf16WithTerminator(v.text), lineStart);
-            break;
-        case ValueType::MultiString:
-            WriteHex(L"hex(7):", MultiStringBytes(v.multi), lineStart);
-            break;
-        case ValueType::DWord: {
-            wchar_t digits[16];
-            std::swprintf(digits, 16, L"dword:%08x", v.dword);
-            out_ += digits;
-            break;
-        }
-        case ValueType::Binary:
-            WriteHex(L"hex:", v.bytes, lineStart);
-            break;
-        default: {
-            wchar_t prefix[24];
-            std::swprintf(prefix, 24, L"hex(%x):", static_cast<unsigned>(v.type));
-            WriteHex(prefix, v.bytes, lineStart);
-            break;
-        }
+            case ValueType::Binary:
+                WriteHex(L"hex:", v.bytes, lineStart);
+                break;
+            default: {
+                wchar_t prefix[24];
+                std::swprintf(prefix, 24, L"hex(%x):", static_cast<unsigned>(v.type));
+                WriteHex(prefix, v.bytes, lineStart);
+                break;
+            }
         }
         out_ += newline_;
     }
@@ -166,12 +166,12 @@ private:
 
 const wchar_t* RootName(Hive hive) {
     switch (hive) {
-    case Hive::LocalMachine:
-        return L"HKEY_LOCAL_MACHINE";
-    case Hive::CurrentUser:
-        return L"HKEY_CURRENT_USER";
-    case Hive::ClassesRoot:
-        return L"HKEY_CLASSES_ROOT";
+        case Hive::LocalMachine:
+            return L"HKEY_LOCAL_MACHINE";
+        case Hive::CurrentUser:
+            return L"HKEY_CURRENT_USER";
+        case Hive::ClassesRoot:
+            return L"HKEY_CLASSES_ROOT";
     }
     return L"";
 }

@@ -146,8 +146,9 @@ Status ClassesTarget(const RegFile::Operation& op, const std::string& file, Hive
     hive = inUser && !inMachine ? Hive::CurrentUser : Hive::LocalMachine;
     const KeyPath& prefix = hive == Hive::CurrentUser ? kUserClasses : kMachineClasses;
     if (Status s = CheckKeyPathLimits(prefix, *op.key); !s)
-        return LineError(file, op.line, s.message + " below " + Narrow(RegFile::RootName(hive)) + "\\" +
-                                            Narrow(prefix[0]) + "\\" + Narrow(prefix[1]));
+        return LineError(file, op.line,
+                         s.message + " below " + Narrow(RegFile::RootName(hive)) + "\\" + Narrow(prefix[0]) + "\\" +
+                             Narrow(prefix[1]));
     created = CreateKey(*trees.Root(hive), prefix, &classes);
     return {};
 }
@@ -171,8 +172,10 @@ Status ApplyImport(const RegFile::Document& doc, const std::string& file, HiveFi
         }
         if (op.action == Action::DeleteKey || op.action == Action::DeleteValue) {
             if (op.action == Action::DeleteKey) section = {};
-            if (op.hive == Hive::ClassesRoot) DeleteClassesEntry(op, trees);
-            else if (RegFile::Apply(*trees.Root(op.hive), op)) trees.MarkChanged(op.hive);
+            if (op.hive == Hive::ClassesRoot)
+                DeleteClassesEntry(op, trees);
+            else if (RegFile::Apply(*trees.Root(op.hive), op))
+                trees.MarkChanged(op.hive);
             continue;
         }
         Hive hive = op.hive;
@@ -183,8 +186,10 @@ Status ApplyImport(const RegFile::Document& doc, const std::string& file, HiveFi
         }
         KeyNode* node = nullptr;
         changed = CreateKey(*base, *op.key, &node) || changed;
-        if (op.action == Action::SetValue) changed = node->SetValue(op.name, op.value) || changed;
-        else section = {op.key.get(), hive, node};
+        if (op.action == Action::SetValue)
+            changed = node->SetValue(op.name, op.value) || changed;
+        else
+            section = {op.key.get(), hive, node};
         if (changed) trees.MarkChanged(hive);
     }
     return {};
@@ -223,10 +228,17 @@ Status WriteWholeFile(const std::string& file, const std::string& bytes) {
 
 const char* ValueTypeName(ValueType type) {
     static const char* const kNames[] = {
-        "REG_NONE",      "REG_SZ",        "REG_EXPAND_SZ",
-        "REG_BINARY",    "REG_DWORD",     "REG_DWORD_BIG_ENDIAN",
-        "REG_LINK",      "REG_MULTI_SZ",  "REG_RESOURCE_LIST",
-        "REG_FULL_RESOURCE_DESCRIPTOR",   "REG_RESOURCE_REQUIREMENTS_LIST",
+        "REG_NONE",
+        "REG_SZ",
+        "REG_EXPAND_SZ",
+        "REG_BINARY",
+        "REG_DWORD",
+        "REG_DWORD_BIG_ENDIAN",
+        "REG_LINK",
+        "REG_MULTI_SZ",
+        "REG_RESOURCE_LIST",
+        "REG_FULL_RESOURCE_DESCRIPTOR",
+        "REG_RESOURCE_REQUIREMENTS_LIST",
         "REG_QWORD",
     };
     const auto n = static_cast<uint32_t>(type);
@@ -427,9 +439,7 @@ bool ParseRootedPath(std::wstring_view rooted, Hive& hive, std::wstring& path) {
     return false;
 }
 
-std::string HiveFilePath(Hive hive) {
-    return HiveFile::PathOf(hive == Hive::ClassesRoot ? Hive::LocalMachine : hive);
-}
+std::string HiveFilePath(Hive hive) { return HiveFile::PathOf(hive == Hive::ClassesRoot ? Hive::LocalMachine : hive); }
 
 Status ImportFile(const std::string& file) {
     std::string bytes;
@@ -454,8 +464,8 @@ Status ExportFile(Hive hive, std::wstring_view path, const std::string& file, bo
     // The section name uses the keys' stored spelling, as regedit shows them.
     std::wstring rooted = RegFile::RootName(hive);
     for (const auto& part : StoredSpelling(places)) rooted += L'\\' + part;
-    const std::string bytes = RegFile::Serialize(merged, rooted, utf16 ? RegFile::Encoding::Utf16Le : RegFile::Encoding::Utf8,
-                                                 RegFile::Layout::Export);
+    const std::string bytes = RegFile::Serialize(
+        merged, rooted, utf16 ? RegFile::Encoding::Utf16Le : RegFile::Encoding::Utf8, RegFile::Layout::Export);
     return WriteWholeFile(file, bytes);
 }
 

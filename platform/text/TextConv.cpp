@@ -88,8 +88,8 @@ std::wstring CodePageToWide(std::string_view bytes, int codePage) {
         return std::string(reinterpret_cast<const char*>(&q), sizeof q);
     }();
     std::string raw;
-    if (bytes.empty() || !Convert("WCHAR_T", NameOf(codePage), bytes.data(), bytes.size(), 1, kWideQuestion, raw,
-                                  nullptr))
+    if (bytes.empty() ||
+        !Convert("WCHAR_T", NameOf(codePage), bytes.data(), bytes.size(), 1, kWideQuestion, raw, nullptr))
         return {};
     std::wstring wide(raw.size() / kWideUnit, L'\0');
     if (!wide.empty()) std::memcpy(wide.data(), raw.data(), wide.size() * kWideUnit);

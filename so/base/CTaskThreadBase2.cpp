@@ -52,7 +52,7 @@ int32_t CTaskContextBase::RunOne() {
     TaskPtr task = tasks_.Front().value_or(nullptr);
     if (!task) return 1;
     task->SetRunning(true);
-    int32_t result = 0;   // stays 0 (failed) when Execute throws
+    int32_t result = 0;  // stays 0 (failed) when Execute throws
     CatchAndRecord(errors_, "from a task", [&] { result = task->Execute(); });
     task->SetRunning(false);
     if (abandon_.IsSet()) return result;
@@ -92,7 +92,7 @@ void CTaskThreadBase2::Detach() {
 int32_t CTaskThreadBase2::Attach(CTaskContextBase* context) {
     // Swapping the queue under a running worker would race with its RunOne.
     if (HasThread()) return kTaskE_UNEXPECTED;
-    Stop();   // joins a thread that was only asked to stop
+    Stop();  // joins a thread that was only asked to stop
     Detach();
     context_.store(context);
     if (context) {
@@ -119,4 +119,4 @@ void CTaskThreadBase2::RunningStep() {
     ServeQueue(context->WorkAvailable(), isEmpty, runOne, nullptr);
 }
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

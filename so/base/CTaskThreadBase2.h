@@ -110,4 +110,4 @@ private:
     std::atomic<CTaskContextBase*> context_{nullptr};
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

@@ -97,4 +97,4 @@ void CTaskThreadContext::RunningStep() {
     ServeQueue(workAvailable_, isEmpty, runOne, idle);
 }
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

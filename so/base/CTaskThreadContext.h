@@ -73,9 +73,9 @@ private:
     mutable Platform::Mutex idleMutex_;
     std::shared_ptr<ITask2> idleTask_ QUVO_GUARDED_BY(idleMutex_);
     ManualResetEvent workAvailable_;
-    ManualResetEvent taskFailed_;   // once set, stops every later task from running
+    ManualResetEvent taskFailed_;  // once set, stops every later task from running
     ManualResetEvent shutdown_;
     std::atomic<int32_t> idleDisabled_{0};
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

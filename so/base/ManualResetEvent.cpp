@@ -12,9 +12,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point DeadlineAfter(uint32_t timeoutMs) {
-    return Clock::now() + std::chrono::milliseconds(timeoutMs);
-}
+Clock::time_point DeadlineAfter(uint32_t timeoutMs) { return Clock::now() + std::chrono::milliseconds(timeoutMs); }
 
 // Index of the first signalled event, or kWaitTimeout.
 int FirstSet(const std::vector<const ManualResetEvent*>& events) {
@@ -23,15 +21,15 @@ int FirstSet(const std::vector<const ManualResetEvent*>& events) {
     return kWaitTimeout;
 }
 
-} // namespace
+}  // namespace
 
 // One WaitAny call, registered with every event it watches. Lock order: an event's mutex,
 // then the waiter's mutex (Set pokes the waiter while holding the event's lock).
 struct ManualResetEvent::Waiter {
     Platform::Mutex mutex;
     Platform::CondVar wake;
-    bool poked QUVO_GUARDED_BY(mutex) = false;    // some watched event was set since the last look
-    bool asleep QUVO_GUARDED_BY(mutex) = false;   // blocked in wake, for BlockedWaiters
+    bool poked QUVO_GUARDED_BY(mutex) = false;   // some watched event was set since the last look
+    bool asleep QUVO_GUARDED_BY(mutex) = false;  // blocked in wake, for BlockedWaiters
 };
 
 ManualResetEvent::ManualResetEvent(std::string name) : name_(std::move(name)) {}
@@ -119,11 +117,11 @@ int ManualResetEvent::WaitAny(const std::vector<const ManualResetEvent*>& events
             }
         }
         waiter.asleep = false;
-        if (!waiter.poked) break;   // timed out with nothing set
+        if (!waiter.poked) break;  // timed out with nothing set
         waiter.poked = false;
     }
     for (const ManualResetEvent* event : events) event->RemoveWaiter(&waiter);
     return fired;
 }
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

@@ -59,8 +59,8 @@ private:
     mutable Platform::Mutex mutex_;
     mutable Platform::CondVar changed_;
     bool signalled_ QUVO_GUARDED_BY(mutex_) = false;
-    mutable size_t blockedInWait_ QUVO_GUARDED_BY(mutex_) = 0;          // Wait callers asleep
-    mutable std::vector<Waiter*> waiters_ QUVO_GUARDED_BY(mutex_);      // WaitAny callers registered
+    mutable size_t blockedInWait_ QUVO_GUARDED_BY(mutex_) = 0;      // Wait callers asleep
+    mutable std::vector<Waiter*> waiters_ QUVO_GUARDED_BY(mutex_);  // WaitAny callers registered
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

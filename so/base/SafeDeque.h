@@ -45,7 +45,7 @@ public:
     }
     // Removes the first element equal to value; false when there is none.
     bool RemoveFirst(const T& value) {
-        std::optional<T> removed;   // destroyed after the lock is released, as in Clear
+        std::optional<T> removed;  // destroyed after the lock is released, as in Clear
         Platform::MutexLock lock(mutex_);
         for (auto it = items_.begin(); it != items_.end(); ++it) {
             if (*it == value) {
@@ -84,8 +84,8 @@ public:
     bool Empty() const { return Size() == 0; }
 
 private:
-    mutable Platform::Mutex mutex_;   // innermost: held for one access, never while calling out
+    mutable Platform::Mutex mutex_;  // innermost: held for one access, never while calling out
     std::deque<T> items_ QUVO_GUARDED_BY(mutex_);
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

@@ -20,7 +20,7 @@ public:
         try {
             text_ = text;
         } catch (...) {
-            text_.assign(kNoMemoryText);   // shorter than any string's own capacity: no allocation
+            text_.assign(kNoMemoryText);  // shorter than any string's own capacity: no allocation
         }
     }
     std::string Text() const {
@@ -60,4 +60,4 @@ bool CatchAndRecord(LastError& errors, const char* where, Work&& work) noexcept 
     return false;
 }
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

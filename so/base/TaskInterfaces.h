@@ -12,6 +12,7 @@ namespace QVO::BASE {
 // Thread safety: Run is called on the worker thread only.
 struct ITask2 {
     virtual void Run() = 0;
+
 protected:
     ~ITask2() = default;
 };
@@ -26,6 +27,7 @@ struct ITaskBase {
     virtual int32_t GetID() = 0;
     virtual int32_t IsRunning() = 0;
     virtual int32_t IsCancelled() = 0;
+
 protected:
     ~ITaskBase() = default;
 };
@@ -56,4 +58,4 @@ private:
     std::atomic<int32_t> running_{0};
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

@@ -7,11 +7,16 @@ namespace QVO::BASE {
 
 const char* TaskThreadStateName(TaskThreadState state) {
     switch (state) {
-    case TaskThreadState::New: return "new";
-    case TaskThreadState::Initialised: return "initialised";
-    case TaskThreadState::Running: return "running";
-    case TaskThreadState::Suspended: return "suspended";
-    case TaskThreadState::Stopped: return "stopped";
+        case TaskThreadState::New:
+            return "new";
+        case TaskThreadState::Initialised:
+            return "initialised";
+        case TaskThreadState::Running:
+            return "running";
+        case TaskThreadState::Suspended:
+            return "suspended";
+        case TaskThreadState::Stopped:
+            return "stopped";
     }
     return "unknown";
 }
@@ -31,9 +36,7 @@ TaskThreadControl::~TaskThreadControl() {
     JoinStoppedThread();
 }
 
-bool TaskThreadControl::OnWorkerThread() const {
-    return workerId_.load() == std::this_thread::get_id();
-}
+bool TaskThreadControl::OnWorkerThread() const { return workerId_.load() == std::this_thread::get_id(); }
 
 bool TaskThreadControl::HasThread() const {
     Platform::MutexLock lock(controlMutex_);
@@ -121,9 +124,9 @@ void TaskThreadControl::Suspend() {
     std::this_thread::sleep_for(std::chrono::milliseconds(timing_.suspendSettleMs));
     // On the worker itself nobody else can acknowledge; the loop suspends after this task.
     // A worker that leaves its loop meanwhile never acknowledges: no point waiting for it.
-    const int fired = OnWorkerThread()
-        ? 0
-        : ManualResetEvent::WaitAny({&suspendAcknowledged_, &stopAcknowledged_}, timing_.suspendAckTimeoutMs);
+    const int fired = OnWorkerThread() ? 0
+                                       : ManualResetEvent::WaitAny({&suspendAcknowledged_, &stopAcknowledged_},
+                                                                   timing_.suspendAckTimeoutMs);
     if (fired == kWaitTimeout) OnSuspendNotAcknowledged();
     // A Stop that came meanwhile keeps its state.
     if (fired == 1 && state_.load() == TaskThreadState::Stopped) return;
@@ -175,15 +178,15 @@ void TaskThreadControl::LoopOnce() {
         return;
     }
     switch (state_.load()) {
-    case TaskThreadState::Suspended:
-        WaitForResumeOrStop();
-        break;
-    case TaskThreadState::Running:
-        RunningStep();
-        break;
-    default:
-        ManualResetEvent::WaitAny({&stopRequest_, &resume_, &suspendRequest_}, kInfinite);
-        break;
+        case TaskThreadState::Suspended:
+            WaitForResumeOrStop();
+            break;
+        case TaskThreadState::Running:
+            RunningStep();
+            break;
+        default:
+            ManualResetEvent::WaitAny({&stopRequest_, &resume_, &suspendRequest_}, kInfinite);
+            break;
     }
 }
 
@@ -193,7 +196,7 @@ void TaskThreadControl::ServeQueue(ManualResetEvent& work, const std::function<b
         PauseUnlessStopped(timing_.taskDelayMs);
         // A stop or suspend that came during the pause wins over the task.
         if (!isEmpty() && !stopRequest_.IsSet() && !suspendRequest_.IsSet())
-            CatchAndRecord(errors_, "from RunOne", runOne);   // recorded; the worker goes on
+            CatchAndRecord(errors_, "from RunOne", runOne);  // recorded; the worker goes on
     } else {
         if (onIdle) onIdle();
         ManualResetEvent::WaitAny({&stopRequest_, &suspendRequest_, &work}, timing_.idleWaitMs);
@@ -203,4 +206,4 @@ void TaskThreadControl::ServeQueue(ManualResetEvent& work, const std::function<b
     if (isEmpty()) work.Reset();
 }
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

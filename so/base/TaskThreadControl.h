@@ -29,11 +29,11 @@ const char* TaskThreadStateName(TaskThreadState state);
 // Polling steps and time-outs of a worker, in milliseconds. The defaults are the output
 // worker's; tests and the event thread pass their own.
 struct TaskThreadTiming {
-    uint32_t taskDelayMs = 100;          // pause before each task
-    uint32_t workWaitMs = 100;           // wait for queued work before going idle
-    uint32_t idleWaitMs = 200;           // wait after the idle action
-    uint32_t suspendSettleMs = 100;      // pause in Suspend before waiting for the acknowledgement
-    uint32_t suspendAckTimeoutMs = 3000; // longest wait for the suspend acknowledgement
+    uint32_t taskDelayMs = 100;           // pause before each task
+    uint32_t workWaitMs = 100;            // wait for queued work before going idle
+    uint32_t idleWaitMs = 200;            // wait after the idle action
+    uint32_t suspendSettleMs = 100;       // pause in Suspend before waiting for the acknowledgement
+    uint32_t suspendAckTimeoutMs = 3000;  // longest wait for the suspend acknowledgement
 };
 
 // The suffix "" gives the output worker's event names, "2" the event thread's.
@@ -88,8 +88,8 @@ protected:
     // task pause and then one runOne (unless a stop or suspend came meanwhile; what it throws
     // is recorded); otherwise onIdle (if given; what it throws ends the loop) and a wait for
     // work, stop or suspend. `work` is the queue's work-available event.
-    void ServeQueue(ManualResetEvent& work, const std::function<bool()>& isEmpty,
-                    const std::function<void()>& runOne, const std::function<void()>& onIdle);
+    void ServeQueue(ManualResetEvent& work, const std::function<bool()>& isEmpty, const std::function<void()>& runOne,
+                    const std::function<void()>& onIdle);
     LastError& Errors() { return errors_; }
 
     ManualResetEvent suspendRequest_;
@@ -120,4 +120,4 @@ private:
     LastError errors_;
 };
 
-} // namespace QVO::BASE
+}  // namespace QVO::BASE

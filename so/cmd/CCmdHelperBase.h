@@ -57,8 +57,8 @@ public:
     void ClearPrinterBuffers(PrinterBuffer& target) override;
     void EndPage(PrinterBuffer& target) override;
     void CharacterSpacing(PrinterBuffer& target, int32_t dots) override;
-    uint8_t SelectPrintModes(PrinterBuffer& target, bool fontB, bool emphasized, bool doubleWidth,
-                                     bool doubleHeight, bool underline) override;
+    uint8_t SelectPrintModes(PrinterBuffer& target, bool fontB, bool emphasized, bool doubleWidth, bool doubleHeight,
+                             bool underline) override;
     void SetAbsolutePosition(PrinterBuffer& target, int32_t dots) override;
     void SelectUserCharacters(PrinterBuffer& target, bool on) override;
     void NoOperation() override;
@@ -101,7 +101,7 @@ public:
     void EnterUserSetupMode(PrinterBuffer& target) override;
     void LeaveUserSetupMode(PrinterBuffer& target) override;
     void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions,
-                                     bool customValue116On, bool customValue118On) override;
+                             bool customValue116On, bool customValue118On) override;
     bool WritePrintDensity(PrinterBuffer& target, int32_t density) override;
     void ReadPrintDensity(PrinterBuffer& target) override;
     bool WritePrintSpeed(PrinterBuffer& target, int32_t speed) override;
@@ -124,8 +124,8 @@ public:
     void PrepareSend(PrinterBuffer& target, int32_t value) override;
     bool SelectPrintSpeedMode(PrinterBuffer& target, int32_t n) override;
     bool SelectHeadEnergizing(PrinterBuffer& target, int32_t n) override;
-    void BeginNvRasterGraphics(PrinterBuffer& target, bool twoColour, int32_t width, int32_t height,
-                                       int32_t kc1, int32_t kc2) override;
+    void BeginNvRasterGraphics(PrinterBuffer& target, bool twoColour, int32_t width, int32_t height, int32_t kc1,
+                               int32_t kc2) override;
     uint8_t JustificationForBitmapAlignment(int32_t alignment) override;
     void BeginBufferGraphics(PrinterBuffer& target, int32_t dataLength, int32_t width, int32_t height) override;
     void PrintBufferGraphics(PrinterBuffer& target) override;
@@ -136,9 +136,9 @@ public:
     void DeleteAllNvGraphics(PrinterBuffer& target) override;
     bool DeleteNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2) override;
     void DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_t kc2, bool twoColour, int32_t width,
-                                  int32_t height, std::span<const uint8_t> data) override;
+                          int32_t height, std::span<const uint8_t> data) override;
     void StoreWrappedGraphics(PrinterBuffer& target, int32_t width, int32_t height,
-                                      std::span<const uint8_t> data) override;
+                              std::span<const uint8_t> data) override;
     void SelectCharacterColor(PrinterBuffer& target, int32_t n) override;
     bool SetPdf417Columns(PrinterBuffer& target, int32_t n) override;
     bool SetPdf417Rows(PrinterBuffer& target, int32_t n) override;
@@ -187,17 +187,16 @@ public:
     uint8_t JustificationForAlignment(int32_t alignment) override;
     uint8_t HriPositionForTextPositionAll(int32_t textPosition) override;
     int32_t FitBarcodeModuleWidth(int32_t symbology, int32_t requestedWidth, std::span<const uint8_t> data,
-                                          int32_t* resultingWidth) override;
+                                  int32_t* resultingWidth) override;
     bool AppendBarcode(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t moduleWidth,
-                               int32_t justification, int32_t textPosition, int32_t hriFont,
-                               std::span<const uint8_t> data) override;
+                       int32_t justification, int32_t textPosition, int32_t hriFont,
+                       std::span<const uint8_t> data) override;
     bool PrintBarcodeData(PrinterBuffer& target, int32_t symbology, std::span<const uint8_t> data) override;
     void SetBarcodeModuleWidth(PrinterBuffer& target, int32_t n) override;
     void SetBarcodeHeight(PrinterBuffer& target, int32_t n) override;
     void RequestPaperSensorStatus(PrinterBuffer& target) override;
     void RequestDrawerStatus(PrinterBuffer& target) override;
-    uint8_t SelectKanjiPrintModes(PrinterBuffer& target, bool doubleWidth, bool doubleHeight,
-                                          bool underline) override;
+    uint8_t SelectKanjiPrintModes(PrinterBuffer& target, bool doubleWidth, bool doubleHeight, bool underline) override;
     void SetKanjiMode(PrinterBuffer& target, bool on) override;
     void SelectCodePage(PrinterBuffer& target, int32_t codePage) override;
     bool SetKanjiUnderline(PrinterBuffer& target, int32_t n) override;
@@ -208,12 +207,11 @@ public:
     void SelectExtendedMode(PrinterBuffer& target) override;
     void SetAutoStatusAll(PrinterBuffer& target, bool on) override;
     void SoundBuzzerPattern(PrinterBuffer& target, int32_t& timeMs, int32_t buzzerKind, int32_t offset,
-                                    int32_t count) override;
+                            int32_t count) override;
     void SoundBuzzer(PrinterBuffer& target, int32_t durationMs, int32_t delayMs, int32_t count) override;
     bool DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments, int32_t count) override;
-    bool PrintCurvedText(PrinterBuffer& target, int32_t mode, int32_t position,
-                                 std::span<const uint8_t> text, int32_t length) override;
-
+    bool PrintCurvedText(PrinterBuffer& target, int32_t mode, int32_t position, std::span<const uint8_t> text,
+                         int32_t length) override;
 
 protected:
     // Framed blocks: header, a length field, then the body (function byte or cn/fn, data).
@@ -228,15 +226,15 @@ protected:
     // differs is copied into stored and its status update value returned (0 when none differs).
     // Fields in order: cover (0x20 of coverByte), the 0x08 flag of flagByte (skipped when
     // flagByte < 0), paper end and near end (the 0x0C and 0x03 pairs of paperByte).
-    static int32_t CompareStatusFields(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored,
-                                       int coverByte, int flagByte, int paperByte);
+    static int32_t CompareStatusFields(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored, int coverByte,
+                                       int flagByte, int paperByte);
     // The symbol width in dots of module width b, or -1 when the symbology has no rule for b.
     static int32_t BarcodeSymbolWidth(int32_t symbology, int32_t b, std::span<const uint8_t> data);
     // The barcode sequence, with or without the justification step; checks the data first so
     // that a refused barcode leaves no setup commands behind.
     bool AppendBarcodeSteps(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t moduleWidth,
-                            int32_t justification, int32_t textPosition, int32_t hriFont,
-                            std::span<const uint8_t> data, bool withJustification);
+                            int32_t justification, int32_t textPosition, int32_t hriFont, std::span<const uint8_t> data,
+                            bool withJustification);
     // Bytes of one raster plane (rows of whole bytes) for a raster whose width and height go
     // out in 16-bit fields; false when either does not fit such a field, because the length the
     // command announces would then differ from the data that follows it.

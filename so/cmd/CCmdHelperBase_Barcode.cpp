@@ -121,10 +121,14 @@ uint8_t CCmdHelperBase::HriPositionForTextPosition(int32_t textPosition) {
 
 uint8_t CCmdHelperBase::HriPositionForTextPositionAll(int32_t textPosition) {
     switch (textPosition) {
-        case PTR_BC_TEXT_BELOW: return 2;
-        case PTR_BC_TEXT_ABOVE: return 1;
-        case PTR_BC_TEXT_NONE: return 0;
-        default: return 3;  // above and below
+        case PTR_BC_TEXT_BELOW:
+            return 2;
+        case PTR_BC_TEXT_ABOVE:
+            return 1;
+        case PTR_BC_TEXT_NONE:
+            return 0;
+        default:
+            return 3;  // above and below
     }
 }
 
@@ -142,20 +146,33 @@ bool CCmdHelperBase::SelectHriFont(PrinterBuffer& target, int32_t n) {
 
 uint8_t CCmdHelperBase::BarcodeSystemForSymbology(int32_t symbology) {
     switch (symbology) {
-        case PTR_BCS_UPCA: return 0x41;
-        case PTR_BCS_UPCE: return 0x42;
-        case PTR_BCS_JAN8: return 0x44;
-        case PTR_BCS_JAN13: return 0x43;
-        case PTR_BCS_ITF: return 0x46;
-        case PTR_BCS_Codabar: return 0x47;
-        case PTR_BCS_Code39: return 0x45;
-        case PTR_BCS_Code93: return 0x48;
+        case PTR_BCS_UPCA:
+            return 0x41;
+        case PTR_BCS_UPCE:
+            return 0x42;
+        case PTR_BCS_JAN8:
+            return 0x44;
+        case PTR_BCS_JAN13:
+            return 0x43;
+        case PTR_BCS_ITF:
+            return 0x46;
+        case PTR_BCS_Codabar:
+            return 0x47;
+        case PTR_BCS_Code39:
+            return 0x45;
+        case PTR_BCS_Code93:
+            return 0x48;
         case PTR_BCS_Code128:
-        case PTR_BCS_Code128_Parsed: return 0x49;
-        case PTR_BCS_EAN128: return 0x4A;
-        case PTR_BCS_RSS14: return 0x4B;
-        case PTR_BCS_RSS_EXPANDED: return 0x4E;
-        default: return 0;
+        case PTR_BCS_Code128_Parsed:
+            return 0x49;
+        case PTR_BCS_EAN128:
+            return 0x4A;
+        case PTR_BCS_RSS14:
+            return 0x4B;
+        case PTR_BCS_RSS_EXPANDED:
+            return 0x4E;
+        default:
+            return 0;
     }
 }
 
@@ -165,9 +182,12 @@ int64_t SymbolWidth64(int32_t symbology, int64_t b, std::span<const uint8_t> dat
     const auto n = static_cast<int64_t>(data.size());
     switch (symbology) {
         case PTR_BCS_UPCA:
-        case PTR_BCS_JAN13: return 95 * b;
-        case PTR_BCS_UPCE: return 53 * b;
-        case PTR_BCS_JAN8: return 67 * b;
+        case PTR_BCS_JAN13:
+            return 95 * b;
+        case PTR_BCS_UPCE:
+            return 53 * b;
+        case PTR_BCS_JAN8:
+            return 67 * b;
         case PTR_BCS_ITF: {
             // The wide element is only known for module widths 2 to 6.
             static constexpr int64_t kWide[] = {5, 8, 10, 13, 15};
@@ -180,25 +200,29 @@ int64_t SymbolWidth64(int32_t symbology, int64_t b, std::span<const uint8_t> dat
             for (const uint8_t c : data) width += c > '9' ? 11 * b : 10 * b;
             return n > 1 ? width + 10 * b : width;
         }
-        case PTR_BCS_Code39: return b * (13 * n + 25);
-        case PTR_BCS_Code93: return b * (9 * n + 39);
+        case PTR_BCS_Code39:
+            return b * (13 * n + 25);
+        case PTR_BCS_Code93:
+            return b * (9 * n + 39);
         case PTR_BCS_Code128:
-        case PTR_BCS_Code128_Parsed: return b * (11 * n + 35);
-        default: return -1;
+        case PTR_BCS_Code128_Parsed:
+            return b * (11 * n + 35);
+        default:
+            return -1;
     }
 }
 }  // namespace
 
 int32_t CCmdHelperBase::BarcodeSymbolWidth(int32_t symbology, int32_t b, std::span<const uint8_t> data) {
     const int64_t width = SymbolWidth64(symbology, b, data);
-    return static_cast<int32_t>(std::clamp<int64_t>(width, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(width, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // A request below 7 is already a module width; larger requests are a width in dots and get
 // the widest module (2..6) whose symbol still fits.
-int32_t CCmdHelperBase::FitBarcodeModuleWidth(int32_t symbology, int32_t requestedWidth,
-                                              std::span<const uint8_t> data, int32_t* resultingWidth) {
+int32_t CCmdHelperBase::FitBarcodeModuleWidth(int32_t symbology, int32_t requestedWidth, std::span<const uint8_t> data,
+                                              int32_t* resultingWidth) {
     int32_t width = requestedWidth;
     int32_t result = kDefaultModuleWidth;
     if (requestedWidth < 7) {
@@ -220,9 +244,9 @@ int32_t CCmdHelperBase::FitBarcodeModuleWidth(int32_t symbology, int32_t request
     return result;
 }
 
-bool CCmdHelperBase::AppendBarcodeSteps(PrinterBuffer& target, int32_t symbology, int32_t height,
-                                        int32_t moduleWidth, int32_t justification, int32_t textPosition,
-                                        int32_t hriFont, std::span<const uint8_t> data, bool withJustification) {
+bool CCmdHelperBase::AppendBarcodeSteps(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t moduleWidth,
+                                        int32_t justification, int32_t textPosition, int32_t hriFont,
+                                        std::span<const uint8_t> data, bool withJustification) {
     if (!ValidSymbolData(data) || BarcodeSystemForSymbology(symbology) == 0) return false;
     SetBarcodeModuleWidth(target, moduleWidth);
     SetBarcodeHeight(target, height);
@@ -235,8 +259,7 @@ bool CCmdHelperBase::AppendBarcodeSteps(PrinterBuffer& target, int32_t symbology
 bool CCmdHelperBase::AppendBarcode(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t moduleWidth,
                                    int32_t justification, int32_t textPosition, int32_t hriFont,
                                    std::span<const uint8_t> data) {
-    return AppendBarcodeSteps(target, symbology, height, moduleWidth, justification, textPosition, hriFont, data,
-                              true);
+    return AppendBarcodeSteps(target, symbology, height, moduleWidth, justification, textPosition, hriFont, data, true);
 }
 
 // GS k with a length byte. An unknown symbology is refused: system 0 would select the

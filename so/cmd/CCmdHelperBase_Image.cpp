@@ -104,8 +104,8 @@ void CCmdHelperBase::DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_
     if (!RasterPlaneSize(width, height, planeSize)) return;
     const int colours = twoColour ? 2 : 1;
     block_.Clear();
-    Put(block_, {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height),
-                  High(height)});
+    Put(block_,
+        {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height), High(height)});
     for (int colour = 0; colour < colours; ++colour) {
         block_.Append(static_cast<uint8_t>(0x31 + colour));
         AppendPlane(block_, data, planeSize * static_cast<size_t>(colour), planeSize);
@@ -127,8 +127,7 @@ void CCmdHelperBase::StoreWrappedGraphics(PrinterBuffer& target, int32_t width, 
 
 // x and y count 8-dot units and travel as single bytes, so they must fit one; a cut value
 // would announce less data than follows and the printer would print the rest as text.
-bool CCmdHelperBase::DefineDownloadedImage(PrinterBuffer& target, int32_t x, int32_t y,
-                                           std::span<const uint8_t> data) {
+bool CCmdHelperBase::DefineDownloadedImage(PrinterBuffer& target, int32_t x, int32_t y, std::span<const uint8_t> data) {
     if (!InRange(x, 1, 255) || !InRange(y, 1, 255)) return false;
     if (data.size() != static_cast<size_t>(x) * static_cast<size_t>(y) * 8) return false;
     Put(target, {GS, '*', Byte(x), Byte(y)});

@@ -160,7 +160,9 @@ void WriteSerial(PrinterBuffer& target, uint8_t item, int32_t value) {
 }  // namespace
 
 void CCmdHelperBase::ReadSerialBaudRate(PrinterBuffer& target) { ReadSerial(target, kSerialBaudRate); }
-void CCmdHelperBase::WriteSerialParity(PrinterBuffer& target, int32_t parity) { WriteSerial(target, kSerialParity, parity); }
+void CCmdHelperBase::WriteSerialParity(PrinterBuffer& target, int32_t parity) {
+    WriteSerial(target, kSerialParity, parity);
+}
 void CCmdHelperBase::ReadSerialParity(PrinterBuffer& target) { ReadSerial(target, kSerialParity); }
 void CCmdHelperBase::WriteSerialHandshake(PrinterBuffer& target, int32_t handshake) {
     WriteSerial(target, kSerialHandshake, handshake);

@@ -53,7 +53,9 @@ void CCmdHelperBase::ClearPrinterBuffers(PrinterBuffer& target) {
 }
 
 void CCmdHelperBase::EnableAutoStatusBack(PrinterBuffer& target, int32_t n) { Put(target, {GS, 'a', Byte(n)}); }
-void CCmdHelperBase::SetAutoStatusAll(PrinterBuffer& target, bool on) { Put(target, {GS, 'a', on ? uint8_t{0xFF} : uint8_t{0}}); }
+void CCmdHelperBase::SetAutoStatusAll(PrinterBuffer& target, bool on) {
+    Put(target, {GS, 'a', on ? uint8_t{0xFF} : uint8_t{0}});
+}
 void CCmdHelperBase::RequestPaperSensorStatus(PrinterBuffer& target) { RequestStatus(target, 1); }
 void CCmdHelperBase::RequestDrawerStatus(PrinterBuffer& target) { RequestStatus(target, 2); }
 
@@ -119,7 +121,7 @@ bool CCmdHelperBase::ParseDrawerByte(uint8_t reply, int32_t* drawerSignal) {
 }
 
 int32_t CCmdHelperBase::CompareStatusFields(std::span<const uint8_t, 4> fresh, std::span<uint8_t, 4> stored,
-                                           int coverByte, int flagByte, int paperByte) {
+                                            int coverByte, int flagByte, int paperByte) {
     const uint8_t newCover = fresh[coverByte];
     if ((newCover ^ stored[coverByte]) & AutoStatus::kCoverOpen) {
         TakeBits(newCover, stored[coverByte], AutoStatus::kCoverOpen);
@@ -134,7 +136,8 @@ int32_t CCmdHelperBase::CompareStatusFields(std::span<const uint8_t, 4> fresh, s
     for (const uint8_t pair : {AutoStatus::kPaperEnd, AutoStatus::kNearEnd}) {
         if (PairSet(newPaper, pair) != PairSet(oldPaper, pair)) {
             TakeBits(newPaper, oldPaper, pair);
-            return ReceiptPaperUpdate(PairSet(oldPaper, AutoStatus::kPaperEnd), PairSet(oldPaper, AutoStatus::kNearEnd));
+            return ReceiptPaperUpdate(PairSet(oldPaper, AutoStatus::kPaperEnd),
+                                      PairSet(oldPaper, AutoStatus::kNearEnd));
         }
     }
     return 0;

@@ -57,7 +57,9 @@ void CCmdHelperBase::SetAbsolutePosition(PrinterBuffer& target, int32_t dots) {
     Put16(target, dots);
 }
 
-void CCmdHelperBase::SelectUserCharacters(PrinterBuffer& target, bool on) { Put(target, {ESC, '%', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SelectUserCharacters(PrinterBuffer& target, bool on) {
+    Put(target, {ESC, '%', on ? uint8_t{1} : uint8_t{0}});
+}
 
 void CCmdHelperBase::NoOperation() {}
 
@@ -102,8 +104,12 @@ void CCmdHelperBase::SetTabs(PrinterBuffer& target, std::vector<uint8_t>& stops)
     target.Append(stops.data(), stops.size());
 }
 
-void CCmdHelperBase::SetEmphasized(PrinterBuffer& target, bool on) { Put(target, {ESC, 'E', on ? uint8_t{1} : uint8_t{0}}); }
-void CCmdHelperBase::SetDoubleStrike(PrinterBuffer& target, bool on) { Put(target, {ESC, 'G', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetEmphasized(PrinterBuffer& target, bool on) {
+    Put(target, {ESC, 'E', on ? uint8_t{1} : uint8_t{0}});
+}
+void CCmdHelperBase::SetDoubleStrike(PrinterBuffer& target, bool on) {
+    Put(target, {ESC, 'G', on ? uint8_t{1} : uint8_t{0}});
+}
 void CCmdHelperBase::FeedNone(PrinterBuffer& target) { Put(target, {ESC, 'J', 0}); }
 
 // ESC J carries one byte, so longer feeds are split into 255-unit steps with a remainder of
@@ -141,10 +147,14 @@ void CCmdHelperBase::SelectStandardMode(PrinterBuffer& target) { Put(target, {ES
 
 uint8_t CCmdHelperBase::PageDirectionForRotation(int32_t rotation) {
     switch (rotation) {
-        case 257: return 0x33;  // right 90 degrees
-        case 258: return 0x31;  // left 90 degrees
-        case 259: return 0x32;  // rotate 180 degrees
-        default: return 0x30;
+        case 257:
+            return 0x33;  // right 90 degrees
+        case 258:
+            return 0x31;  // left 90 degrees
+        case 259:
+            return 0x32;  // rotate 180 degrees
+        default:
+            return 0x30;
     }
 }
 
@@ -154,7 +164,9 @@ bool CCmdHelperBase::SelectPageDirection(PrinterBuffer& target, int32_t n) {
     return true;
 }
 
-void CCmdHelperBase::SetRotate90(PrinterBuffer& target, bool on) { Put(target, {ESC, 'V', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetRotate90(PrinterBuffer& target, bool on) {
+    Put(target, {ESC, 'V', on ? uint8_t{1} : uint8_t{0}});
+}
 
 void CCmdHelperBase::SetPageArea(PrinterBuffer& target, int32_t x, int32_t y, int32_t width, int32_t height) {
     Put(target, {ESC, 'W'});
@@ -196,7 +208,9 @@ bool CCmdHelperBase::SelectCodeTable(PrinterBuffer& target, int32_t n) {
     return true;
 }
 
-void CCmdHelperBase::SetUpsideDown(PrinterBuffer& target, bool on) { Put(target, {ESC, '{', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetUpsideDown(PrinterBuffer& target, bool on) {
+    Put(target, {ESC, '{', on ? uint8_t{1} : uint8_t{0}});
+}
 
 // Sizes below 1 are refused as well as those above 8: (0 - 1) << 4 would put 0xF into the
 // size nibble and select a magnification the printer does not have.
@@ -217,14 +231,18 @@ void CCmdHelperBase::SetAbsoluteVerticalPosition(PrinterBuffer& target, int32_t 
 
 void CCmdHelperBase::PrepareSend(PrinterBuffer&, int32_t) {}
 
-void CCmdHelperBase::SetReversePrinting(PrinterBuffer& target, bool on) { Put(target, {GS, 'B', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetReversePrinting(PrinterBuffer& target, bool on) {
+    Put(target, {GS, 'B', on ? uint8_t{1} : uint8_t{0}});
+}
 
 void CCmdHelperBase::SetLeftMargin(PrinterBuffer& target, int32_t dots) {
     Put(target, {GS, 'L'});
     Put16(target, dots);
 }
 
-void CCmdHelperBase::SetMotionUnits(PrinterBuffer& target, int32_t x, int32_t y) { Put(target, {GS, 'P', Byte(x), Byte(y)}); }
+void CCmdHelperBase::SetMotionUnits(PrinterBuffer& target, int32_t x, int32_t y) {
+    Put(target, {GS, 'P', Byte(x), Byte(y)});
+}
 
 // The cutter sits below the print line: feed the head-to-cutter distance (whole millimetres
 // at 8 dots per millimetre) so the last printed line clears the blade.
@@ -250,7 +268,9 @@ void CCmdHelperBase::SetRelativeVerticalPosition(PrinterBuffer& target, int32_t 
     Put16(target, dots);
 }
 
-void CCmdHelperBase::SetSmoothing(PrinterBuffer& target, bool on) { Put(target, {GS, 'b', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetSmoothing(PrinterBuffer& target, bool on) {
+    Put(target, {GS, 'b', on ? uint8_t{1} : uint8_t{0}});
+}
 
 uint8_t CCmdHelperBase::SelectKanjiPrintModes(PrinterBuffer& target, bool doubleWidth, bool doubleHeight,
                                               bool underline) {
@@ -262,7 +282,9 @@ uint8_t CCmdHelperBase::SelectKanjiPrintModes(PrinterBuffer& target, bool double
     return n;
 }
 
-void CCmdHelperBase::SetKanjiMode(PrinterBuffer& target, bool on) { Put(target, {FS, on ? uint8_t{'&'} : uint8_t{'.'}}); }
+void CCmdHelperBase::SetKanjiMode(PrinterBuffer& target, bool on) {
+    Put(target, {FS, on ? uint8_t{'&'} : uint8_t{'.'}});
+}
 
 namespace {
 
@@ -276,13 +298,12 @@ struct CodePageRow {
 // Character set number to Kanji mode, ESC t table and ESC R set. Values not listed select
 // Kanji mode with table 2 (850 and 949 among them).
 constexpr CodePageRow kCodePages[] = {
-    {242, false, 255, 0}, {255, false, 255, 0}, {437, false, 0, 0},   {720, false, 32, 0},
-    {851, false, 11, 0},  {852, false, 18, 0},  {853, false, 18, 0},  {857, false, 18, 0},
-    {858, false, 19, 0},  {860, false, 3, 0},   {862, false, 36, 0},  {863, false, 4, 0},
-    {864, false, 37, 0},  {865, false, 5, 0},   {866, false, 17, 0},  {874, false, 21, 0},
-    {932, true, 1, 8},    {936, true, 2, 15},   {950, true, 2, 15},   {997, true, 0, 0},
-    {998, false, 0, 0},   {999, false, 16, 0},  {1250, false, 16, 0}, {1252, false, 16, 0},
-    {1255, false, 49, 0}, {1256, false, 50, 0},
+    {242, false, 255, 0}, {255, false, 255, 0}, {437, false, 0, 0},   {720, false, 32, 0},  {851, false, 11, 0},
+    {852, false, 18, 0},  {853, false, 18, 0},  {857, false, 18, 0},  {858, false, 19, 0},  {860, false, 3, 0},
+    {862, false, 36, 0},  {863, false, 4, 0},   {864, false, 37, 0},  {865, false, 5, 0},   {866, false, 17, 0},
+    {874, false, 21, 0},  {932, true, 1, 8},    {936, true, 2, 15},   {950, true, 2, 15},   {997, true, 0, 0},
+    {998, false, 0, 0},   {999, false, 16, 0},  {1250, false, 16, 0}, {1252, false, 16, 0}, {1255, false, 49, 0},
+    {1256, false, 50, 0},
 };
 constexpr CodePageRow kOtherCodePage{0, true, 2, 0};
 
@@ -321,7 +342,9 @@ void CCmdHelperBase::SetKanjiSpacing(PrinterBuffer& target, int32_t left, int32_
     Put(target, {FS, 'S', Byte(left), Byte(right)});
 }
 
-void CCmdHelperBase::SetKanjiQuadruple(PrinterBuffer& target, bool on) { Put(target, {FS, 'W', on ? uint8_t{1} : uint8_t{0}}); }
+void CCmdHelperBase::SetKanjiQuadruple(PrinterBuffer& target, bool on) {
+    Put(target, {FS, 'W', on ? uint8_t{1} : uint8_t{0}});
+}
 
 void CCmdHelperBase::SelectExtendedMode(PrinterBuffer& target) {
     Put(target, {ESC, '(', 's', 0x04, 0x00, 0x31, 0x41, 0x45, 0x05});

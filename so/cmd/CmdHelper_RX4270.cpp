@@ -32,9 +32,7 @@ void CmdHelper_RX4270::RealTimePulse(PrinterBuffer&, int32_t, int32_t) {}
 void CmdHelper_RX4270::RealTimeShortCommand(PrinterBuffer&) {}
 void CmdHelper_RX4270::ClearPrinterBuffers(PrinterBuffer&) {}
 void CmdHelper_RX4270::CharacterSpacing(PrinterBuffer&, int32_t) {}
-bool CmdHelper_RX4270::SelectBitImageMode(PrinterBuffer&, int32_t, int32_t, std::span<const uint8_t>) {
-    return false;
-}
+bool CmdHelper_RX4270::SelectBitImageMode(PrinterBuffer&, int32_t, int32_t, std::span<const uint8_t>) { return false; }
 
 // The stop list ends with 0 in the command; the caller's list stays as it was given.
 void CmdHelper_RX4270::SetTabs(PrinterBuffer& target, std::vector<uint8_t>& stops) {
@@ -140,8 +138,7 @@ bool CmdHelper_RX4270::AppendBarcode(PrinterBuffer& target, int32_t symbology, i
 
 // GS ' count, then start and end of each segment as 16-bit values. Only as many segments as
 // the caller actually passed are read.
-bool CmdHelper_RX4270::DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments,
-                                        int32_t count) {
+bool CmdHelper_RX4270::DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments, int32_t count) {
     if (!InRange(count, 0, kMaxLineSegments) || static_cast<size_t>(count) > segments.size()) return false;
     Put(target, {GS, '\'', Byte(count)});
     for (const LineSegment& segment : segments.first(static_cast<size_t>(count))) {

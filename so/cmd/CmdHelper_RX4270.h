@@ -56,8 +56,8 @@ public:
     bool ExecuteTestPrint(PrinterBuffer& target, int32_t n, int32_t m) override;
     void EnterUserSetupMode(PrinterBuffer& target) override;
     void LeaveUserSetupMode(PrinterBuffer& target) override;
-    void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions, bool customValue116On,
-                             bool customValue118On) override;
+    void WriteCustomSettings(PrinterBuffer& target, int32_t density, int32_t speed, int32_t divisions,
+                             bool customValue116On, bool customValue118On) override;
     bool WritePrintDensity(PrinterBuffer& target, int32_t density) override;
     void ReadPrintDensity(PrinterBuffer& target) override;
     bool WritePrintSpeed(PrinterBuffer& target, int32_t speed) override;

@@ -221,8 +221,8 @@ public:
                                     int32_t count) = 0;
     virtual void SoundBuzzer(PrinterBuffer& target, int32_t durationMs, int32_t delayMs, int32_t count) = 0;
     virtual bool DrawLineSegments(PrinterBuffer& target, std::span<const LineSegment> segments, int32_t count) = 0;
-    virtual bool PrintCurvedText(PrinterBuffer& target, int32_t mode, int32_t position,
-                                 std::span<const uint8_t> text, int32_t length) = 0;
+    virtual bool PrintCurvedText(PrinterBuffer& target, int32_t mode, int32_t position, std::span<const uint8_t> text,
+                                 int32_t length) = 0;
 
 protected:
     ICmdHelper() = default;

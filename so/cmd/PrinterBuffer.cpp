@@ -21,7 +21,7 @@ bool Overlaps(const uint8_t* first, size_t count, const uint8_t* block, size_t b
     const auto b = reinterpret_cast<uintptr_t>(block);
     return a < b + blockSize && b < a + count;
 }
-}
+}  // namespace
 
 PrinterBuffer::PrinterBuffer(int32_t capacity, int32_t growStep) : growStep_(growStep) {
     if (capacity > 0) Reallocate(capacity);

@@ -59,7 +59,7 @@ OpenResult OpenLockFile(const std::string& path, UniqueFd& fd, int& error, std::
     if (raw < 0 && errno == ENOENT) {
         raw = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, kLockFileMode);
         if (raw < 0 && errno == EEXIST) return OpenResult::Retry;  // created by someone else just now
-        if (raw >= 0) (void)::fchmod(raw, kLockFileMode);             // the umask narrowed it
+        if (raw >= 0) (void)::fchmod(raw, kLockFileMode);          // the umask narrowed it
     }
     if (raw < 0 && errno == EINTR) return OpenResult::Retry;
     if (raw < 0) {
@@ -79,7 +79,8 @@ OpenResult OpenLockFile(const std::string& path, UniqueFd& fd, int& error, std::
 
 // True when `path` still names the file open as `fd`.
 bool NamesSameFile(const std::string& path, int fd) {
-    struct stat byPath {}, byFd {};
+    struct stat byPath {
+    }, byFd{};
     return ::lstat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byFd) == 0 && byPath.st_dev == byFd.st_dev &&
            byPath.st_ino == byFd.st_ino;
 }

@@ -15,9 +15,9 @@ inline constexpr int32_t kPortSettingsTextError = 2402;
 // The parsed settings, or why there are none. Move-only value.
 struct ParsedPortSettings {
     std::unique_ptr<IPortSettings> settings;  // null when refused
-    int32_t code = 0;     // 0; PortCreationError (2401) for an unknown type (any int thrown is
-                          // kept as it was); kPortSettingsTextError for a refused text
-    std::string message;  // empty on success; else the thrown text, or what the code means
+    int32_t code = 0;                         // 0; PortCreationError (2401) for an unknown type (any int thrown is
+                                              // kept as it was); kPortSettingsTextError for a refused text
+    std::string message;                      // empty on success; else the thrown text, or what the code means
 
     explicit operator bool() const { return settings != nullptr; }
 };

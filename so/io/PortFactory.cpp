@@ -38,7 +38,8 @@ std::unique_ptr<IPort> CreatePort(IPortSettings& settings, const PortEnvironment
 }
 
 void ApplyUsbModel(IPortSettings& settings, const wchar_t* modelName) {
-    if (auto* usb = dynamic_cast<USBPortSettings*>(&settings)) usb->SetHardwareIdFragment(LookupUsbHardwareId(modelName));
+    if (auto* usb = dynamic_cast<USBPortSettings*>(&settings))
+        usb->SetHardwareIdFragment(LookupUsbHardwareId(modelName));
 }
 
 }  // namespace QVO::IO

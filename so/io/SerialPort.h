@@ -9,7 +9,8 @@ namespace QVO::IO {
 // exclusively (flock and TIOCEXCL). Not thread-safe (see IPort).
 class SerialPort : public CSystemPort {
 public:
-    explicit SerialPort(const SerialPortSettings& settings, const PortEnvironment& env = PortEnvironment::FromProcess());
+    explicit SerialPort(const SerialPortSettings& settings,
+                        const PortEnvironment& env = PortEnvironment::FromProcess());
     ~SerialPort() override;
 
     int32_t Close() override;

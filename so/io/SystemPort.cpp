@@ -132,9 +132,10 @@ int32_t CSystemPort::Write(const uint8_t* data, int32_t offset, int32_t length) 
     if (out.written == total) return 1;
     if (out.error != 0)
         return FailWrite(WithBytesSent(FormatPortError(L"Write failed", out.error), out.written, total), out.error);
-    return FailWrite(WithBytesSent(L"Write timed out: the printer took no data for " + std::to_wstring(stallMs) + L" ms",
-                                   out.written, total),
-                     ETIMEDOUT);
+    return FailWrite(
+        WithBytesSent(L"Write timed out: the printer took no data for " + std::to_wstring(stallMs) + L" ms",
+                      out.written, total),
+        ETIMEDOUT);
 }
 
 int CSystemPort::LineReadTotal(size_t count) const {

@@ -81,8 +81,8 @@ bool TCPIPPort::ResolveRemote() {
     const int rc = ::getaddrinfo(address, nullptr, &hints, &found);
     if (rc != 0 || found == nullptr) {
         const int error = rc == EAI_SYSTEM ? errno : EADDRNOTAVAIL;
-        SetPortError(kPortConnectError, PortErrorText(what + L" does not resolve to an IPv4 address",
-                                                      Utf8ToWide(::gai_strerror(rc))));
+        SetPortError(kPortConnectError,
+                     PortErrorText(what + L" does not resolve to an IPv4 address", Utf8ToWide(::gai_strerror(rc))));
         RecordSystemError(error);
         return false;
     }
@@ -105,8 +105,9 @@ bool TCPIPPort::TakeEndpointLock() {
     if (error == EBUSY)
         SetPortError(kPortLockError, L"The printer at " + EndpointText() + L" is in use by another port");
     else
-        SetPortError(kPortLockError,
-                     FormatPortError(L"Cannot lock the printer at " + EndpointText() + L": " + Utf8ToWide(failedStep), error));
+        SetPortError(
+            kPortLockError,
+            FormatPortError(L"Cannot lock the printer at " + EndpointText() + L": " + Utf8ToWide(failedStep), error));
     RecordSystemError(error);
     return false;
 }
@@ -206,8 +207,10 @@ int32_t TCPIPPort::Write(const uint8_t* data, int32_t offset, int32_t length) {
         if (Cancelled()) return FailWrite(WithBytesSent(L"Write cancelled", sent, total), ECANCELED);
         int error = 0;
         WriteOutcome out;
-        if (!connected_) error = ENOTCONN;
-        else if (PeerHasClosed()) error = ECONNRESET;
+        if (!connected_)
+            error = ENOTCONN;
+        else if (PeerHasClosed())
+            error = ECONNRESET;
         else {
             out = WriteWithin(Descriptor(), data + offset + sent, total - sent, window, true);
             if (out.written == 0) error = out.error;

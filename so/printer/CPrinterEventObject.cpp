@@ -15,8 +15,6 @@ void CPrinterEventObject::StatusUpdate(int32_t status) {
     if (sink_ != nullptr && IsEnabled()) sink_->StatusUpdate(status);
 }
 
-int32_t CPrinterEventObject::PollStatus() {
-    return sink_ != nullptr && IsEnabled() ? sink_->PrinterState() : 0;
-}
+int32_t CPrinterEventObject::PollStatus() { return sink_ != nullptr && IsEnabled() ? sink_->PrinterState() : 0; }
 
 }  // namespace QVO::Printer

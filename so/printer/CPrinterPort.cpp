@@ -15,8 +15,7 @@ int32_t CPrinterPort::WriteLocked(const uint8_t* data, int32_t offset, int32_t l
     return port_->IsOpen() ? port_->Write(data, offset, length) : 0;
 }
 
-int32_t CPrinterPort::ReadLocked(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead,
-                                 int32_t waitAll) {
+int32_t CPrinterPort::ReadLocked(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t waitAll) {
     Platform::RecursiveLock held(lock_);
     return port_->IsOpen() ? port_->Read(buffer, offset, length, bytesRead, waitAll) : 0;
 }

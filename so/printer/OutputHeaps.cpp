@@ -29,8 +29,6 @@ void BoundedPool::do_deallocate(void* p, std::size_t bytes, std::size_t alignmen
 
 OutputHeaps::OutputHeaps() : small_(kSmallHeapMaximum) {}
 
-std::pmr::memory_resource* OutputHeaps::For(std::size_t bytes) {
-    return bytes > kSmallOutputLimit ? Large() : Small();
-}
+std::pmr::memory_resource* OutputHeaps::For(std::size_t bytes) { return bytes > kSmallOutputLimit ? Large() : Small(); }
 
 }  // namespace QVO::Printer

@@ -9,7 +9,7 @@
 
 namespace QVO::Printer {
 
-inline constexpr std::size_t kSmallOutputLimit = 65535;         // larger outputs use the large heap
+inline constexpr std::size_t kSmallOutputLimit = 65535;  // larger outputs use the large heap
 inline constexpr std::size_t kSmallHeapInitial = 64 * 1024;
 inline constexpr std::size_t kSmallHeapMaximum = 512 * 1024;
 

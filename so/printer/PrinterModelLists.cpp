@@ -122,7 +122,8 @@ const std::vector<std::wstring>& Receipt58mmModels() {
 const std::vector<std::wstring>& OutputOnlyModels() {
     static const std::vector<std::wstring> labelPrinters = {L"QP-L70A", L"QP-L70B", L"QP-L70C", L"QP-L70D", L"QP-L70E",
                                                             L"QP-L70F", L"QP-L70G", L"QP-L70H", L"QP-L70J"};
-    static const std::vector<std::wstring> all = Joined({&kCutter2300, &kCutter2200, &Receipt58mmModels(), &labelPrinters});
+    static const std::vector<std::wstring> all =
+        Joined({&kCutter2300, &kCutter2200, &Receipt58mmModels(), &labelPrinters});
     return all;
 }
 
@@ -137,10 +138,17 @@ bool IsOutputOnlyModel(std::wstring_view name) { return In(OutputOnlyModels(), n
 
 void ApplyCompatibleModelParameters(std::wstring_view name, DeviceParameters& parameters) {
     switch (ClassifyModel(name)) {
-        case ModelBlock::Receipt80mm: Receipt80mm(name, parameters); break;
-        case ModelBlock::Receipt58mm: Receipt58mm(parameters); break;
-        case ModelBlock::TMT88IV: TMT88IV(parameters); break;
-        case ModelBlock::Other: break;
+        case ModelBlock::Receipt80mm:
+            Receipt80mm(name, parameters);
+            break;
+        case ModelBlock::Receipt58mm:
+            Receipt58mm(parameters);
+            break;
+        case ModelBlock::TMT88IV:
+            TMT88IV(parameters);
+            break;
+        case ModelBlock::Other:
+            break;
     }
 }
 

@@ -85,7 +85,8 @@ protected:
         EXPECT_TRUE(WaitFor([&] {
             const auto trace = printer_.Trace();
             return std::find(trace.begin(), trace.end(), expected) != trace.end();
-        })) << "the printer never printed " << expected;
+        })) << "the printer never printed "
+            << expected;
     }
 
     // DLE EOT 2 through the port, its one-byte answer decoded by the builder's parser.
@@ -163,7 +164,11 @@ TEST_F(E2ePortsTest, TcpPortToNetworkPrinter) {
 // printer appends to the input file is what the port reads.
 TEST_F(E2ePortsTest, FilePortToFilePairPrinter) {
     const std::string out = (dir_ / "to-printer.bin").string(), in = (dir_ / "from-printer.bin").string();
-    { FILE* f = std::fopen(out.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    {
+        FILE* f = std::fopen(out.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
     Start(std::make_unique<QVO::Sim::FilePairServer>(printer_, out, in));
     OpenPort(L"FILE", std::wstring(out.begin(), out.end()) + L"," + std::wstring(in.begin(), in.end()));
     PrintAndCheck("File receipt");

@@ -41,7 +41,6 @@ QVO::Platform::Com::ComPtr<IDispatch> LastReceiver(const FakeModule& fake) {
     return QVO::Platform::Com::ComPtr<IDispatch>::Attach(fake.TakeLastReceiver());
 }
 
-
 // The same registry and fake module as the control tests.
 class OposEvents : public OposControl {};
 
@@ -235,6 +234,5 @@ TEST_F(OposEvents, ReplacingHandlersWhileEventsArriveIsSafe) {
     installer.join();
     EXPECT_EQ(delivered, kEvents);
 }
-
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(OposControl, EveryOpenFailureNamesItsStep) {
         {L"BadProgId_01", OPOS_OR_REGPROGID, OPOS_E_NOEXIST},
         {L"NoCreate_01", OPOS_OR_CREATE, OPOS_E_NOSERVICE},
         {L"Incomplete_01", OPOS_OR_BADIF, OPOS_E_NOSERVICE},
-        {L"FailOpen_01", OPOS_ORS_CONFIG, OPOS_E_ILLEGAL},       // the service object's own reason
+        {L"FailOpen_01", OPOS_ORS_CONFIG, OPOS_E_ILLEGAL},  // the service object's own reason
         {L"FailSilently_01", OPOS_OR_FAILEDOPEN, OPOS_E_FAILURE},
         {L"Old_01", OPOS_OR_BADVERSION, OPOS_E_NOSERVICE},
     };
@@ -179,7 +179,6 @@ TEST_F(OposControl, OptionalMethodMissingFromAnOlderServiceAnswersNoService) {
     EXPECT_EQ(fake.Trace(), std::vector<std::wstring>{L"PrintNormal(2,\"ok\")=>0@0"});
 }
 
-
 TEST_F(OposControl, CashDrawerOpensItsOwnClassAndForwardsDrawerCalls) {
     CCashDrawerControl drawer;
     ASSERT_EQ(drawer.Open(L"Drawer_01"), OPOS_SUCCESS);
@@ -197,6 +196,5 @@ TEST_F(OposControl, CashDrawerOpensItsOwnClassAndForwardsDrawerCalls) {
     EXPECT_EQ(other.Open(L"Receipt"), OPOS_E_NOEXIST);
     EXPECT_EQ(other.GetOpenResult(), OPOS_OR_REGBADNAME);
 }
-
 
 }  // namespace

@@ -34,7 +34,9 @@ public:
     }
     explicit operator bool() const { return handle_ != nullptr; }
     template <class Fn>
-    Fn Get(const char* name) const { return reinterpret_cast<Fn>(dlsym(handle_, name)); }
+    Fn Get(const char* name) const {
+        return reinterpret_cast<Fn>(dlsym(handle_, name));
+    }
 
     std::vector<std::wstring> Trace() const {
         std::vector<std::wstring> trace;
@@ -93,7 +95,6 @@ inline bool Contains(const std::vector<std::wstring>& trace, const std::wstring&
     return std::find(trace.begin(), trace.end(), line) != trace.end();
 }
 
-
 // Registers the fake classes and the device entries once per suite; each test starts with the
 // fake module loaded and its trace empty.
 class OposControl : public testing::Test {
@@ -123,6 +124,5 @@ protected:
 
     FakeModule fake;
 };
-
 
 }  // namespace QVO::Test

@@ -20,10 +20,10 @@ namespace {
 
 std::atomic<int> g_live{0};
 std::mutex g_traceMutex;
-std::vector<std::wstring> g_trace;        // guarded by g_traceMutex
-IDispatch* g_lastReceiver = nullptr;      // guarded by g_traceMutex; one reference held
+std::vector<std::wstring> g_trace;    // guarded by g_traceMutex
+IDispatch* g_lastReceiver = nullptr;  // guarded by g_traceMutex; one reference held
 std::mutex g_lateMutex;
-std::vector<std::thread> g_lateEvents;    // guarded by g_lateMutex; joined by FakeSO_JoinLateEvents
+std::vector<std::thread> g_lateEvents;  // guarded by g_lateMutex; joined by FakeSO_JoinLateEvents
 
 void Trace(std::wstring line) {
     std::lock_guard lock(g_traceMutex);
@@ -35,12 +35,24 @@ std::wstring Describe(const DispatchCall& c) {
     for (size_t i = 0; i < c.Count(); ++i) {
         if (i) s += L",";
         switch (c.Member().params[i]) {
-            case Param::Long: s += std::to_wstring(c.Long(i)); break;
-            case Param::Bstr: s += L"\"" + ToWString(c.Bstr(i)) + L"\""; break;
-            case Param::LongRef: s += L"&" + std::to_wstring(*c.LongRef(i)); break;
-            case Param::BstrRef: s += L"&\"" + ToWString(*c.BstrRef(i)) + L"\""; break;
-            case Param::Bool: s += std::to_wstring(c.Bool(i)); break;
-            case Param::Dispatch: s += c.Dispatch(i) ? L"disp" : L"null"; break;
+            case Param::Long:
+                s += std::to_wstring(c.Long(i));
+                break;
+            case Param::Bstr:
+                s += L"\"" + ToWString(c.Bstr(i)) + L"\"";
+                break;
+            case Param::LongRef:
+                s += L"&" + std::to_wstring(*c.LongRef(i));
+                break;
+            case Param::BstrRef:
+                s += L"&\"" + ToWString(*c.BstrRef(i)) + L"\"";
+                break;
+            case Param::Bool:
+                s += std::to_wstring(c.Bool(i));
+                break;
+            case Param::Dispatch:
+                s += c.Dispatch(i) ? L"disp" : L"null";
+                break;
         }
     }
     return s + L")";
@@ -76,18 +88,30 @@ public:
         const std::wstring name = c.Member().name;
         const std::wstring call = Describe(c);  // the arguments as they arrived
         LONG rc = 0;
-        if (name == L"OpenService") rc = OpenService(c);
-        else if (name == L"CloseService") StopReceiver();
-        else if (name == L"GetPropertyNumber") rc = numbers_.count(c.Long(0)) ? numbers_[c.Long(0)] : 0;
-        else if (name == L"SetPropertyNumber") numbers_[c.Long(0)] = c.Long(1);
-        else if (name == L"SetPropertyString") strings_[c.Long(0)] = ToWString(c.Bstr(1));
-        else if (name == L"COFreezeEvents") numbers_[4] = c.Bool(0) ? 1 : 0;
-        else if (name == L"GetOpenResult") rc = openResult_;
-        else if (name == L"CutPaper") rc = c.Long(0);  // echoes, so a test sees the result travel
-        else if (name == L"ValidateData") rc = 106;
-        else if (name == L"DirectIO") FireOrEcho(c);
-        else if (name == L"RetrieveStatistics") Replace(c.BstrRef(0), L"<stats/>");
-        else if (name == L"CompareFirmwareVersion") *c.LongRef(1) = 3;
+        if (name == L"OpenService")
+            rc = OpenService(c);
+        else if (name == L"CloseService")
+            StopReceiver();
+        else if (name == L"GetPropertyNumber")
+            rc = numbers_.count(c.Long(0)) ? numbers_[c.Long(0)] : 0;
+        else if (name == L"SetPropertyNumber")
+            numbers_[c.Long(0)] = c.Long(1);
+        else if (name == L"SetPropertyString")
+            strings_[c.Long(0)] = ToWString(c.Bstr(1));
+        else if (name == L"COFreezeEvents")
+            numbers_[4] = c.Bool(0) ? 1 : 0;
+        else if (name == L"GetOpenResult")
+            rc = openResult_;
+        else if (name == L"CutPaper")
+            rc = c.Long(0);  // echoes, so a test sees the result travel
+        else if (name == L"ValidateData")
+            rc = 106;
+        else if (name == L"DirectIO")
+            FireOrEcho(c);
+        else if (name == L"RetrieveStatistics")
+            Replace(c.BstrRef(0), L"<stats/>");
+        else if (name == L"CompareFirmwareVersion")
+            *c.LongRef(1) = 3;
         if (name == L"GetPropertyString") {
             std::wstring text = strings_.count(c.Long(0)) ? strings_[c.Long(0)] : L"";
             c.BstrResult() = SysAllocStringLen(text.data(), UINT(text.size()));
@@ -158,8 +182,7 @@ private:
         g_lateEvents.emplace_back([receiver, id, value] {
             Variant arg(value);
             DISPPARAMS params{arg.Get(), nullptr, 1, 0};
-            receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
-                             nullptr);
+            receiver->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
         });
     }
 

@@ -28,34 +28,43 @@ std::vector<std::string> DecodeAll(const Bytes& bytes, size_t piece = SIZE_MAX, 
 // One stream with every family of lengths: fixed, 16-bit, length-prefixed, NUL-ended,
 // 32-bit and computed-size payloads. A wrong length anywhere shifts every later command.
 const Bytes kMixed = Cat({
-    B({0x1B, 0x40}), B({0x1B, 0x21, 0x38}), S("Hi"), B({0x0A}),
-    B({0x1B, 0x24, 0x10, 0x01}), B({0x1D, 0x57, 0x00, 0x02}),
+    B({0x1B, 0x40}),
+    B({0x1B, 0x21, 0x38}),
+    S("Hi"),
+    B({0x0A}),
+    B({0x1B, 0x24, 0x10, 0x01}),
+    B({0x1D, 0x57, 0x00, 0x02}),
     B({0x1D, 0x28, 0x6B, 0x04, 0x00, 0x31, 0x41, 0x32, 0x00}),
     B({0x1D, 0x28, 0x6B, 0x06, 0x00, 0x31, 0x50, 0x30, 'a', 'b', 'c'}),
-    B({0x1D, 0x6B, 0x04}), S("*AB*"), B({0x00}),
+    B({0x1D, 0x6B, 0x04}),
+    S("*AB*"),
+    B({0x00}),
     B({0x1D, 0x6B, 0x49, 0x04, '{', 'B', '1', '2'}),
-    B({0x1D, 0x38, 0x4C, 0x0C, 0x00, 0x00, 0x00, 0x30, 0x70, 0x30, 0x01, 0x01, 0x31, 0x08, 0x00, 0x01, 0x00, 0xF0, 0x0F}),
+    B({0x1D, 0x38, 0x4C, 0x0C, 0x00, 0x00, 0x00, 0x30, 0x70, 0x30, 0x01, 0x01, 0x31, 0x08, 0x00, 0x01, 0x00, 0xF0,
+       0x0F}),
     B({0x1D, 0x76, 0x30, 0x00, 0x01, 0x00, 0x02, 0x00, 0xAA, 0x55}),
     B({0x1B, 0x2A, 0x21, 0x01, 0x00, 1, 2, 3}),
     B({0x1D, 0x2A, 0x01, 0x01, 1, 2, 3, 4, 5, 6, 7, 8}),
     B({0x1B, 0x44, 0x04, 0x08, 0x00}),
     B({0x1B, 0x28, 0x41, 0x05, 0x00, 0x61, 0x64, 0x02, 0x01, 0x03}),
-    B({0x1D, 0x56, 0x41, 0x10}), B({0x1D, 0x56, 0x01}),
-    B({0x10, 0x14, 0x01, 0x00, 0x05}), B({0x10, 0x04, 0x04}),
-    B({0x1C, 0x70, 0x01, 0x00}), B({0x1B, 0x70, 0x00, 0x19, 0xFA}),
+    B({0x1D, 0x56, 0x41, 0x10}),
+    B({0x1D, 0x56, 0x01}),
+    B({0x10, 0x14, 0x01, 0x00, 0x05}),
+    B({0x10, 0x04, 0x04}),
+    B({0x1C, 0x70, 0x01, 0x00}),
+    B({0x1B, 0x70, 0x00, 0x19, 0xFA}),
 });
 
 const std::vector<std::string> kMixedTrace = {
-    "ESC @", "ESC ! 56", "text \"Hi\"", "LF", "ESC $ 272", "GS W 512",
-    "GS ( k 49 65 [2]", "GS ( k 49 80 [4]", "GS k 4 [4]", "GS k 73 [4]",
-    "GS 8 L 48 112 [10]", "GS v 0 0 1 2 [2]", "ESC * 33 1 [3]", "GS * 1 1 [8]",
-    "ESC D 4 8", "ESC ( A 97 100 2 1 3", "GS V 65 16", "GS V 1", "DLE DC4 1 0 5",
-    "DLE EOT 4", "FS p 1 0", "ESC p 0 25 250",
+    "ESC @",          "ESC ! 56",       "text \"Hi\"",        "LF",
+    "ESC $ 272",      "GS W 512",       "GS ( k 49 65 [2]",   "GS ( k 49 80 [4]",
+    "GS k 4 [4]",     "GS k 73 [4]",    "GS 8 L 48 112 [10]", "GS v 0 0 1 2 [2]",
+    "ESC * 33 1 [3]", "GS * 1 1 [8]",   "ESC D 4 8",          "ESC ( A 97 100 2 1 3",
+    "GS V 65 16",     "GS V 1",         "DLE DC4 1 0 5",      "DLE EOT 4",
+    "FS p 1 0",       "ESC p 0 25 250",
 };
 
-TEST(SimDecoder, MixedStreamDecodesToExpectedTrace) {
-    EXPECT_EQ(DecodeAll(kMixed), kMixedTrace);
-}
+TEST(SimDecoder, MixedStreamDecodesToExpectedTrace) { EXPECT_EQ(DecodeAll(kMixed), kMixedTrace); }
 
 // Bytes arrive in arbitrary pieces on a real link: every piece size gives the same commands.
 TEST(SimDecoder, EveryPieceSizeGivesTheSameCommands) {
@@ -65,8 +74,8 @@ TEST(SimDecoder, EveryPieceSizeGivesTheSameCommands) {
 
 TEST(SimDecoder, UnknownSequencesAreSkippedNotFatal) {
     const Bytes bytes = Cat({B({0x1B, 0x01}), S("A"), B({0x1D, 0xFE}), B({0x07}), S("B"), B({0x0A})});
-    EXPECT_EQ(DecodeAll(bytes), (std::vector<std::string>{"ESC SOH ?", "text \"A\"", "GS 0xFE ?", "BEL ?",
-                                                          "text \"B\"", "LF"}));
+    EXPECT_EQ(DecodeAll(bytes),
+              (std::vector<std::string>{"ESC SOH ?", "text \"A\"", "GS 0xFE ?", "BEL ?", "text \"B\"", "LF"}));
 }
 
 TEST(SimDecoder, StreamEndingInsideACommandIsReportedTruncated) {
@@ -89,8 +98,7 @@ TEST(SimDecoder, ImpossibleLengthResynchronises) {
 TEST(SimDecoder, RealTimePulseForms) {
     EXPECT_EQ(DecodeAll(Cat({B({0x10, 0x14, 0x01, 0x08}), B({0x1B, 0x40})})),
               (std::vector<std::string>{"DLE DC4 1 8", "ESC @"}));
-    EXPECT_EQ(DecodeAll(Cat({B({0x10, 0x14}), B({0x1B, 0x40})})),
-              (std::vector<std::string>{"DLE DC4", "ESC @"}));
+    EXPECT_EQ(DecodeAll(Cat({B({0x10, 0x14}), B({0x1B, 0x40})})), (std::vector<std::string>{"DLE DC4", "ESC @"}));
 }
 
 TEST(SimDecoder, NvImageDefinitionLengthFollowsTheModel) {
@@ -129,7 +137,9 @@ TEST(SimDecoder, JsonLinesAreEscapedAndComplete) {
     std::vector<std::string> lines;
     EscPosDecoder d;
     auto sink = [&lines](const Command& c) { lines.push_back(FormatJsonLine(c)); };
-    const Bytes bytes = Cat({S("say \"hi\" \\ "), B({0x9C, 0x0A, 0x1B, 0x61, 0x01, 0x1B, 0xFF, 0x1D, 0x6B, 0x49, 0x02, 'A', 'B', 0x1D, 0x28})});
+    const Bytes bytes =
+        Cat({S("say \"hi\" \\ "),
+             B({0x9C, 0x0A, 0x1B, 0x61, 0x01, 0x1B, 0xFF, 0x1D, 0x6B, 0x49, 0x02, 'A', 'B', 0x1D, 0x28})});
     d.Feed(bytes.data(), bytes.size(), sink);
     d.Finish(sink);
     EXPECT_EQ(lines, (std::vector<std::string>{

@@ -40,17 +40,19 @@ public:
     Bytes Read(size_t n, std::chrono::milliseconds timeout, bool* eof = nullptr) {
         Bytes out;
         bool closed = false;
-        QVO::Test::WaitUntil([&] {
-            while (!closed && out.size() < n && QVO::Platform::WaitReady(fd(), POLLIN, 0) > 0) {
-                uint8_t buf[256];
-                const ssize_t r = ::read(fd(), buf, std::min(sizeof buf, n - out.size()));
-                if (r <= 0)
-                    closed = true;
-                else
-                    out.insert(out.end(), buf, buf + r);
-            }
-            return closed || out.size() >= n;
-        }, timeout);
+        QVO::Test::WaitUntil(
+            [&] {
+                while (!closed && out.size() < n && QVO::Platform::WaitReady(fd(), POLLIN, 0) > 0) {
+                    uint8_t buf[256];
+                    const ssize_t r = ::read(fd(), buf, std::min(sizeof buf, n - out.size()));
+                    if (r <= 0)
+                        closed = true;
+                    else
+                        out.insert(out.end(), buf, buf + r);
+                }
+                return closed || out.size() >= n;
+            },
+            timeout);
         if (eof && closed) *eof = true;
         return out;
     }
@@ -170,7 +172,8 @@ TEST(SimLink, OfflinePrinterStopsReadingAndLosesNothing) {
     EXPECT_TRUE(QVO::Test::WaitUntil([&] { return !rig.printer.AcceptsInput(); }));
     EXPECT_EQ(rig.printer.State().textBytes, 0u);
     rig.printer.SetOffline(false);
-    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return rig.printer.State().textBytes == lines * 63; }, std::chrono::seconds(30)))
+    EXPECT_TRUE(
+        QVO::Test::WaitUntil([&] { return rig.printer.State().textBytes == lines * 63; }, std::chrono::seconds(30)))
         << rig.printer.State().textBytes;
 }
 
@@ -218,7 +221,8 @@ TEST(SimLink, PtyServesTheSlaveAndTheLinkFollowsADrop) {
     }
     printer.Drop();
     ASSERT_TRUE(QVO::Test::WaitUntil([&] { return server.SlavePath() != first; }));
-    EXPECT_TRUE(QVO::Test::WaitUntil([&] { return std::filesystem::read_symlink(dir + "/printer").string() == server.SlavePath(); }));
+    EXPECT_TRUE(QVO::Test::WaitUntil(
+        [&] { return std::filesystem::read_symlink(dir + "/printer").string() == server.SlavePath(); }));
     Host again(OpenHostTty(dir + "/printer"));
     again.Send(B({0x10, 0x04, 0x01}));
     EXPECT_EQ(again.Read(1, 2s), B({0x16}));  // the drawer stayed open across the drop
@@ -281,9 +285,9 @@ TEST(SimControl, LinesChangeConditionsAndStatusReportsThem) {
         const char* answer;
     };
     const Case cases[] = {
-        {"cover open", "ok"}, {"paper near-end", "ok"}, {"drawer open", "ok"}, {"offline on", "ok"},
-        {"mute on", "ok"}, {"rate 960", "ok"}, {"drawer-auto-close 100", "ok"},
-        {"paper soggy", nullptr}, {"rate -5", nullptr}, {"cover", nullptr}, {"launch rockets", nullptr},
+        {"cover open", "ok"}, {"paper near-end", "ok"}, {"drawer open", "ok"},           {"offline on", "ok"},
+        {"mute on", "ok"},    {"rate 960", "ok"},       {"drawer-auto-close 100", "ok"}, {"paper soggy", nullptr},
+        {"rate -5", nullptr}, {"cover", nullptr},       {"launch rockets", nullptr},
     };
     for (const auto& c : cases) {
         const std::string answer = ExecuteControlLine(p, c.line);

@@ -10,7 +10,6 @@
 namespace QVO::Sim {
 namespace {
 
-
 struct StateCase {
     const char* what;
     Bytes bytes;
@@ -21,7 +20,9 @@ struct StateCase {
 TEST(SimPrinter, CommandsChangeTheirState) {
     const std::vector<StateCase> cases = {
         {"ESC ! modes", B({0x1B, 0x21, 0xB9}),
-         [](const PrinterState& s) { return s.font == 1 && s.emphasized && s.heightMul == 2 && s.widthMul == 2 && s.underline == 1; }},
+         [](const PrinterState& s) {
+             return s.font == 1 && s.emphasized && s.heightMul == 2 && s.widthMul == 2 && s.underline == 1;
+         }},
         {"GS ! size", B({0x1D, 0x21, 0x37}), [](const PrinterState& s) { return s.widthMul == 4 && s.heightMul == 8; }},
         {"ESC - 2", B({0x1B, 0x2D, 0x32}), [](const PrinterState& s) { return s.underline == 2; }},
         {"ESC - 3 refused", B({0x1B, 0x2D, 0x03}), [](const PrinterState& s) { return s.underline == 0; }},
@@ -29,7 +30,8 @@ TEST(SimPrinter, CommandsChangeTheirState) {
         {"GS L", B({0x1D, 0x4C, 0x2C, 0x01}), [](const PrinterState& s) { return s.leftMargin == 300; }},
         {"GS W", B({0x1D, 0x57, 0x00, 0x01}), [](const PrinterState& s) { return s.printAreaWidth == 256; }},
         {"ESC 3", B({0x1B, 0x33, 0x40}), [](const PrinterState& s) { return s.lineSpacing == 64; }},
-        {"ESC t / ESC R", B({0x1B, 0x74, 0x13, 0x1B, 0x52, 0x08}), [](const PrinterState& s) { return s.codeTable == 19 && s.intlSet == 8; }},
+        {"ESC t / ESC R", B({0x1B, 0x74, 0x13, 0x1B, 0x52, 0x08}),
+         [](const PrinterState& s) { return s.codeTable == 19 && s.intlSet == 8; }},
         {"FS & then FS .", B({0x1C, 0x26, 0x1C, 0x2E}), [](const PrinterState& s) { return !s.kanji; }},
         {"FS &", B({0x1C, 0x26}), [](const PrinterState& s) { return s.kanji; }},
         {"ESC {", B({0x1B, 0x7B, 0x01}), [](const PrinterState& s) { return s.upsideDown; }},
@@ -42,16 +44,29 @@ TEST(SimPrinter, CommandsChangeTheirState) {
          }},
         {"page mode left by FF", B({0x1B, 0x4C, 0x0C}), [](const PrinterState& s) { return !s.pageMode; }},
         {"barcode settings", B({0x1D, 0x68, 0x50, 0x1D, 0x77, 0x04, 0x1D, 0x48, 0x32, 0x1D, 0x66, 0x01}),
-         [](const PrinterState& s) { return s.barcode.height == 80 && s.barcode.moduleWidth == 4 && s.barcode.hriPosition == 2 && s.barcode.hriFont == 1; }},
-        {"qr settings", B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x06, 0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x45, 0x33,
-                           0x1D, 0x28, 0x6B, 0x05, 0x00, 0x31, 0x50, 0x30, 'h', 'i'}),
+         [](const PrinterState& s) {
+             return s.barcode.height == 80 && s.barcode.moduleWidth == 4 && s.barcode.hriPosition == 2 &&
+                    s.barcode.hriFont == 1;
+         }},
+        {"qr settings", B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x06, 0x1D, 0x28, 0x6B, 0x03, 0x00,
+                           0x31, 0x45, 0x33, 0x1D, 0x28, 0x6B, 0x05, 0x00, 0x31, 0x50, 0x30, 'h',  'i'}),
          [](const PrinterState& s) { return s.qr.moduleSize == 6 && s.qr.errorLevel == 0x33 && s.qr.data == S("hi"); }},
-        {"pdf417 settings", B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x41, 0x05, 0x1D, 0x28, 0x6B, 0x04, 0x00, 0x30, 0x45, 0x30, 0x32}),
-         [](const PrinterState& s) { return s.pdf417.columns == 5 && s.pdf417.errorMode == 0x30 && s.pdf417.errorValue == 0x32; }},
+        {"pdf417 settings",
+         B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x30, 0x41, 0x05, 0x1D, 0x28, 0x6B, 0x04, 0x00, 0x30, 0x45, 0x30, 0x32}),
+         [](const PrinterState& s) {
+             return s.pdf417.columns == 5 && s.pdf417.errorMode == 0x30 && s.pdf417.errorValue == 0x32;
+         }},
         {"downloaded image", B({0x1D, 0x2A, 0x01, 0x01, 0x80, 0, 0, 0, 0, 0, 0, 0x01}),
-         [](const PrinterState& s) { return s.downloadedImage.width == 8 && s.downloadedImage.height == 8 && s.downloadedImage.at(0, 0) == 1 && s.downloadedImage.at(7, 7) == 1 && s.downloadedImage.at(1, 0) == 0; }},
-        {"buffer graphics stored", B({0x1D, 0x38, 0x4C, 0x0C, 0, 0, 0, 0x30, 0x70, 0x30, 1, 1, 0x31, 0x09, 0x00, 0x01, 0x00, 0x80, 0x80}),
-         [](const PrinterState& s) { return s.bufferGraphics.width == 9 && s.bufferGraphics.at(0, 0) == 1 && s.bufferGraphics.at(8, 0) == 1 && s.bufferGraphics.at(1, 0) == 0; }},
+         [](const PrinterState& s) {
+             return s.downloadedImage.width == 8 && s.downloadedImage.height == 8 && s.downloadedImage.at(0, 0) == 1 &&
+                    s.downloadedImage.at(7, 7) == 1 && s.downloadedImage.at(1, 0) == 0;
+         }},
+        {"buffer graphics stored",
+         B({0x1D, 0x38, 0x4C, 0x0C, 0, 0, 0, 0x30, 0x70, 0x30, 1, 1, 0x31, 0x09, 0x00, 0x01, 0x00, 0x80, 0x80}),
+         [](const PrinterState& s) {
+             return s.bufferGraphics.width == 9 && s.bufferGraphics.at(0, 0) == 1 && s.bufferGraphics.at(8, 0) == 1 &&
+                    s.bufferGraphics.at(1, 0) == 0;
+         }},
     };
     for (const auto& c : cases) {
         VirtualPrinter p;
@@ -90,9 +105,14 @@ TEST(SimPrinter, StatusRepliesFollowTheConditions) {
         {"near end", [](VirtualPrinter& p) { p.SetPaper(PaperLevel::NearEnd); }, 0x12, 0x12, 0x1E, 0x03, 0x00},
         {"paper empty", [](VirtualPrinter& p) { p.SetPaper(PaperLevel::Empty); }, 0x1A, 0x32, 0x7E, 0x0F, 0x00},
         {"drawer open", [](VirtualPrinter& p) { p.SetDrawerOpen(true); }, 0x16, 0x12, 0x12, 0x00, 0x01},
-        {"drawer open, low level", [](VirtualPrinter& p) { p.SetDrawerOpenLevel(false); p.SetDrawerOpen(true); },
+        {"drawer open, low level",
+         [](VirtualPrinter& p) {
+             p.SetDrawerOpenLevel(false);
+             p.SetDrawerOpen(true);
+         },
          0x12, 0x12, 0x12, 0x00, 0x00},
-        {"drawer closed, low level", [](VirtualPrinter& p) { p.SetDrawerOpenLevel(false); }, 0x16, 0x12, 0x12, 0x00, 0x01},
+        {"drawer closed, low level", [](VirtualPrinter& p) { p.SetDrawerOpenLevel(false); }, 0x16, 0x12, 0x12, 0x00,
+         0x01},
         {"offline switch", [](VirtualPrinter& p) { p.SetOffline(true); }, 0x1A, 0x12, 0x12, 0x00, 0x00},
     };
     for (const auto& c : cases) {
@@ -212,7 +232,7 @@ Bytes GraphicsBody(const Bytes& body) {
 // header of 65535 × 65535 four gigabytes, from a few bytes a host sent.
 TEST(SimPrinter, GraphicsWhoseDataIsShortAreRefused) {
     VirtualPrinter p;
-    p.Receive(GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 0x60, 0xEA, 0xFF})));  // 8 × 60000
+    p.Receive(GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 0x60, 0xEA, 0xFF})));               // 8 × 60000
     p.Receive(GraphicsBody(B({0x30, 0x43, 0x30, 'A', 'B', 1, 0x10, 0x00, 0xA0, 0x0F, 0x31, 0xFF})));  // 16×4000
     const PrinterState s = p.State();
     EXPECT_TRUE(s.bufferGraphics.empty()) << s.bufferGraphics.width << "x" << s.bufferGraphics.height;
@@ -229,12 +249,17 @@ TEST(SimPrinter, GraphicsWhoseDataIsShortAreRefused) {
 // replies and state as one with paper, so the fast fuzzer checks the real printer.
 TEST(SimPrinter, WithoutRenderingOnlyThePictureIsMissing) {
     const Bytes stream = Cat({
-        B({0x1D, 0x61, 0xFF, 0x1B, 0x61, 0x01, 0x1B, 0x21, 0x38}), S("Total"), B({0x0A}),
+        B({0x1D, 0x61, 0xFF, 0x1B, 0x61, 0x01, 0x1B, 0x21, 0x38}),
+        S("Total"),
+        B({0x0A}),
         B({0x1D, 0x6B, 0x49, 0x06, '{', 'B', 'Q', 'U', 'V', 'O'}),
         B({0x1D, 0x28, 0x6B, 0x05, 0x00, 0x31, 0x50, 0x30, 'a', 'b'}),
         B({0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x51, 0x30}),
-        GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 1, 0, 0xFF})), GraphicsBody(B({0x30, 0x32})),
-        B({0x1B, 0x4C, 0x1B, 0x54, 0x01}), S("page"), B({0x0C}),
+        GraphicsBody(B({0x30, 0x70, 0x30, 1, 1, 0x31, 8, 0, 1, 0, 0xFF})),
+        GraphicsBody(B({0x30, 0x32})),
+        B({0x1B, 0x4C, 0x1B, 0x54, 0x01}),
+        S("page"),
+        B({0x0C}),
         B({0x1B, 0x5C, 0x10, 0x00, 0x1D, 0x56, 0x41, 0x08}),
         B({0x10, 0x04, 0x01, 0x1D, 0x72, 0x01, 0x1D, 0x49, 0x43, 0x1B, 0x70, 0x00, 0x19, 0xFA}),
     });

@@ -31,7 +31,8 @@ std::vector<uint8_t> Logo(int w, int h) {
         for (int x = 0; x < w; ++x) {
             const bool frame = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
             const int dx = x - w / 2, dy = y - h / 2;
-            if (frame || dx * dx + dy * dy < 16 * 16) rows[size_t(y) * size_t(w / 8) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+            if (frame || dx * dx + dy * dy < 16 * 16)
+                rows[size_t(y) * size_t(w / 8) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
         }
     return rows;
 }
@@ -165,7 +166,8 @@ TEST(SimRender, PageDirectionTurnsThePage) {
         bytes.insert(bytes.end(), text.begin(), text.end());
         p.Receive(bytes);
         const Box box = InkBox(p.Picture());
-        EXPECT_EQ(box.width > box.height, c.upright) << "direction " << c.direction << " box " << box.width << "x" << box.height;
+        EXPECT_EQ(box.width > box.height, c.upright)
+            << "direction " << c.direction << " box " << box.width << "x" << box.height;
         EXPECT_FALSE(p.State().pageMode);
     }
 }
@@ -216,7 +218,8 @@ TEST(SimRender, IdentityBoundsThePicture) {
 // Printers on different threads draw through one process-wide glyph cache: each must get
 // the picture it gets alone (the ThreadSanitizer build also checks the cache's lock).
 TEST(SimRender, PrintersOnTwoThreadsDrawTheSameText) {
-    const Bytes line = Cat({B({0x1B, 0x74, 0x02}), S("Caf\x82 \x9b\xd5 0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ"), B({0x0A})});
+    const Bytes line =
+        Cat({B({0x1B, 0x74, 0x02}), S("Caf\x82 \x9b\xd5 0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ"), B({0x0A})});
     auto draw = [&line] {
         VirtualPrinter p;
         for (int i = 0; i < 4; ++i) p.Receive(line);
@@ -238,8 +241,8 @@ TEST(SimRender, CodeTablesDecodeToTheRightCharacters) {
         char32_t want;
     };
     const Case cases[] = {
-        {0, 0x9C, U'£'},  {0, 0xE1, U'ß'},  {2, 0x9B, U'ø'},  {16, 0x80, U'€'}, {17, 0x80, U'А'},
-        {18, 0xA5, U'ą'}, {19, 0xD5, U'€'}, {2, 0xD5, U'ı'},  {0, 'A', U'A'},  {255, 0x9C, U'£'},
+        {0, 0x9C, U'£'},  {0, 0xE1, U'ß'},  {2, 0x9B, U'ø'}, {16, 0x80, U'€'}, {17, 0x80, U'А'},
+        {18, 0xA5, U'ą'}, {19, 0xD5, U'€'}, {2, 0xD5, U'ı'}, {0, 'A', U'A'},   {255, 0x9C, U'£'},
     };
     for (const auto& c : cases)
         EXPECT_EQ(DecodeSingleByte(c.table, c.byte), c.want) << "table " << c.table << " byte " << int(c.byte);
@@ -249,9 +252,9 @@ TEST(SimRender, CodeTablesDecodeToTheRightCharacters) {
         char ascii;
         char32_t want;
     };
-    for (const National n : {National{0, '\\', U'\\'}, National{2, '[', U'Ä'}, National{2, '~', U'ß'},
-                             National{3, '#', U'£'}, National{8, '\\', U'¥'}, National{5, '@', U'É'},
-                             National{2, 'A', U'A'}, National{99, '[', U'['}})
+    for (const National n :
+         {National{0, '\\', U'\\'}, National{2, '[', U'Ä'}, National{2, '~', U'ß'}, National{3, '#', U'£'},
+          National{8, '\\', U'¥'}, National{5, '@', U'É'}, National{2, 'A', U'A'}, National{99, '[', U'['}})
         EXPECT_EQ(ApplyInternationalSet(n.set, char32_t(n.ascii)), n.want) << "set " << n.set << " " << n.ascii;
     EXPECT_EQ(DecodeDoubleByte(15, 0xC4, 0xE3), U'你');
 }

@@ -46,9 +46,9 @@ protected:
 TEST_F(ToolDemoTest, ReceiptReachesThePaperAndStatusFollowsTheFaults) {
     int status = 0;
     const fs::path locks = dir_ / "locks";
-    std::string out = RunCommand("QUVO_LOCK_DIR='" + locks.string() + "' " + QUVO_BIN + " demo --out '" +
-                                     (dir_ / "out").string() + "'",
-                                 &status);
+    std::string out = RunCommand(
+        "QUVO_LOCK_DIR='" + locks.string() + "' " + QUVO_BIN + " demo --out '" + (dir_ / "out").string() + "'",
+        &status);
     ASSERT_EQ(status, 0) << out;
     ASSERT_TRUE(fs::is_directory(locks)) << "the demo did not lock its printer where told";
     EXPECT_TRUE(fs::is_empty(locks)) << "the demo left a lock file behind";

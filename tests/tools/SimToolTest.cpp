@@ -77,8 +77,8 @@ TEST(ToolSimTest, ServesOneConnectionTakesControlAndWritesPaperAndLog) {
     const std::string png = (dir / "paper.png").string(), log = (dir / "log.jsonl").string();
     const std::string control = (dir / "control.sock").string();
 
-    const std::string command = std::string(QUVO_BIN) + " sim --tcp 0 --once --png " + png + " --log " + log +
-                                " --control " + control;
+    const std::string command =
+        std::string(QUVO_BIN) + " sim --tcp 0 --once --png " + png + " --log " + log + " --control " + control;
     FILE* sim = popen(command.c_str(), "r");
     ASSERT_NE(sim, nullptr);
     char first[128] = {};

@@ -26,7 +26,11 @@ Probe* P(void* p) { return static_cast<Probe*>(p); }
 
 const DispatchTable& Probe::Table() {
     static const DispatchTable table({
-        {L"Mix", 10, MemberKind::Method, {Param::Long, Param::Bstr, Param::Bool}, Result::Long,
+        {L"Mix",
+         10,
+         MemberKind::Method,
+         {Param::Long, Param::Bstr, Param::Bool},
+         Result::Long,
          [](void* s, DispatchCall& c) {
              P(s)->resultOnEntry = c.LongResult();
              P(s)->lastText = ToWString(c.Bstr(1));
@@ -34,7 +38,11 @@ const DispatchTable& Probe::Table() {
              c.LongResult() = c.Long(0) * 100 + LONG(P(s)->lastText.size());
              return S_OK;
          }},
-        {L"Refs", 11, MemberKind::Method, {Param::LongRef, Param::BstrRef}, Result::None,
+        {L"Refs",
+         11,
+         MemberKind::Method,
+         {Param::LongRef, Param::BstrRef},
+         Result::None,
          [](void*, DispatchCall& c) {
              *c.LongRef(0) += 1;
              std::wstring s = ToWString(*c.BstrRef(1)) + L"+";
@@ -42,15 +50,47 @@ const DispatchTable& Probe::Table() {
              *c.BstrRef(1) = SysAllocString(s.c_str());
              return S_OK;
          }},
-        {L"Target", 12, MemberKind::Method, {Param::Dispatch}, Result::None,
-         [](void* s, DispatchCall& c) { P(s)->lastTarget = c.Dispatch(0); return S_OK; }},
-        {L"Level", 13, MemberKind::PropertyGet, {}, Result::Long,
-         [](void* s, DispatchCall& c) { c.LongResult() = P(s)->level; return S_OK; }},
-        {L"Level", 13, MemberKind::PropertyPut, {Param::Long}, Result::None,
-         [](void* s, DispatchCall& c) { P(s)->level = c.Long(0); return S_OK; }},
-        {L"Name", 14, MemberKind::Method, {}, Result::Bstr,
-         [](void*, DispatchCall& c) { c.BstrResult() = SysAllocString(L"probe"); return S_OK; }},
-        {L"Fail", 15, MemberKind::Method, {}, Result::None,
+        {L"Target",
+         12,
+         MemberKind::Method,
+         {Param::Dispatch},
+         Result::None,
+         [](void* s, DispatchCall& c) {
+             P(s)->lastTarget = c.Dispatch(0);
+             return S_OK;
+         }},
+        {L"Level",
+         13,
+         MemberKind::PropertyGet,
+         {},
+         Result::Long,
+         [](void* s, DispatchCall& c) {
+             c.LongResult() = P(s)->level;
+             return S_OK;
+         }},
+        {L"Level",
+         13,
+         MemberKind::PropertyPut,
+         {Param::Long},
+         Result::None,
+         [](void* s, DispatchCall& c) {
+             P(s)->level = c.Long(0);
+             return S_OK;
+         }},
+        {L"Name",
+         14,
+         MemberKind::Method,
+         {},
+         Result::Bstr,
+         [](void*, DispatchCall& c) {
+             c.BstrResult() = SysAllocString(L"probe");
+             return S_OK;
+         }},
+        {L"Fail",
+         15,
+         MemberKind::Method,
+         {},
+         Result::None,
          [](void*, DispatchCall&) -> HRESULT { throw std::runtime_error("probe broke"); }},
     });
     return table;
@@ -156,8 +196,7 @@ TEST_F(ComDispatch, MismatchedArgumentIsNamedByItsRgvargIndex) {
     BStr word(L"x");
     UINT argErr = 99;
     // "four" is the first declared argument, i.e. rgvarg[2] of three.
-    EXPECT_EQ(Call(10, {Text(notANumber.Get()), Text(word.Get()), Flag(0)}, nullptr, &argErr),
-              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(10, {Text(notANumber.Get()), Text(word.Get()), Flag(0)}, nullptr, &argErr), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argErr, 2u);
     BStr big(L"99999999999");
     EXPECT_EQ(Call(10, {Text(big.Get()), Text(word.Get()), Flag(0)}, nullptr, &argErr), DISP_E_OVERFLOW);
@@ -177,9 +216,9 @@ TEST_F(ComDispatch, WrongCountsAndUnknownMembersAreRefused) {
     VARIANT arg = Long(1);
     DISPID named = 0;
     DISPPARAMS params{&arg, &named, 1, 1};
-    EXPECT_EQ(probe->Invoke(13, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr,
-                            nullptr),
-              DISP_E_NONAMEDARGS);
+    EXPECT_EQ(
+        probe->Invoke(13, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, nullptr, nullptr, nullptr),
+        DISP_E_NONAMEDARGS);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     EXPECT_EQ(probe->Invoke(14, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);

@@ -44,8 +44,7 @@ TEST(ComMessageBox, ReplacingTheHandlerWhileBoxesAreShownIsSafe) {
     // Under TSan this catches an unguarded handler; elsewhere a torn std::function would crash.
     std::atomic<bool> stop{false};
     std::thread installer([&] {
-        for (int i = 0; !stop; ++i)
-            SetMessageBoxHandler([i](auto&, auto&, auto) { return i % 2 ? IDYES : IDNO; });
+        for (int i = 0; !stop; ++i) SetMessageBoxHandler([i](auto&, auto&, auto) { return i % 2 ? IDYES : IDNO; });
     });
     int answers = 0;
     for (int i = 0; i < 2000; ++i) {

@@ -56,10 +56,14 @@ VARIANT Make(const Source& s, BSTR& keep) {
     VARIANT v;
     VariantInit(&v);
     v.vt = s.vt;
-    if (s.vt == VT_BSTR) v.bstrVal = keep = SysAllocString(s.text);
-    else if (s.vt == VT_BOOL) v.boolVal = VARIANT_BOOL(s.number);
-    else if (s.vt == VT_I2) v.iVal = SHORT(s.number);
-    else v.lVal = s.number;
+    if (s.vt == VT_BSTR)
+        v.bstrVal = keep = SysAllocString(s.text);
+    else if (s.vt == VT_BOOL)
+        v.boolVal = VARIANT_BOOL(s.number);
+    else if (s.vt == VT_I2)
+        v.iVal = SHORT(s.number);
+    else
+        v.lVal = s.number;
     return v;
 }
 
@@ -68,8 +72,8 @@ TEST(ComVariant, ChangeTypeCoercesAmongTheAutomationTypes) {
         Source from;
         VARTYPE to;
         HRESULT hr;
-        LONG number;             // for VT_I4/VT_I2/VT_BOOL targets
-        const wchar_t* text;     // for VT_BSTR targets
+        LONG number;          // for VT_I4/VT_I2/VT_BOOL targets
+        const wchar_t* text;  // for VT_BSTR targets
     };
     const Case cases[] = {
         {{VT_I4, 42, nullptr}, VT_BSTR, S_OK, 0, L"42"},
@@ -104,10 +108,14 @@ TEST(ComVariant, ChangeTypeCoercesAmongTheAutomationTypes) {
         ASSERT_EQ(VariantChangeType(&dst, &src, 0, c.to), c.hr);
         if (c.hr == S_OK) {
             ASSERT_EQ(dst.vt, c.to);
-            if (c.to == VT_BSTR) EXPECT_EQ(ToWString(dst.bstrVal), c.text);
-            else if (c.to == VT_I2) EXPECT_EQ(dst.iVal, c.number);
-            else if (c.to == VT_BOOL) EXPECT_EQ(dst.boolVal, c.number);
-            else EXPECT_EQ(dst.lVal, c.number);
+            if (c.to == VT_BSTR)
+                EXPECT_EQ(ToWString(dst.bstrVal), c.text);
+            else if (c.to == VT_I2)
+                EXPECT_EQ(dst.iVal, c.number);
+            else if (c.to == VT_BOOL)
+                EXPECT_EQ(dst.boolVal, c.number);
+            else
+                EXPECT_EQ(dst.lVal, c.number);
         } else {
             EXPECT_EQ(dst.vt, VT_EMPTY);  // a failed conversion leaves the destination alone
         }
@@ -123,9 +131,12 @@ TEST(ComVariant, ChangeTypeConvertsEveryNumericTypeAndRoundsTiesToEven) {
         VARIANT v;
         VariantInit(&v);
         v.vt = vt;
-        if (vt == VT_R4) v.fltVal = float(d);
-        else if (vt == VT_R8) v.dblVal = d;
-        else v.date = d;
+        if (vt == VT_R4)
+            v.fltVal = float(d);
+        else if (vt == VT_R8)
+            v.dblVal = d;
+        else
+            v.date = d;
         return v;
     };
     auto whole = [](VARTYPE vt, int64_t n) {
@@ -171,7 +182,7 @@ TEST(ComVariant, ChangeTypeConvertsEveryNumericTypeAndRoundsTiesToEven) {
         {whole(VT_I8, 1234567890123), VT_I4, DISP_E_OVERFLOW, 0},
         {whole(VT_I8, -77), VT_I4, S_OK, -77},
         {whole(VT_UI8, 5), VT_I4, S_OK, 5},
-        {whole(VT_CY, 25000), VT_I4, S_OK, 2},   // 2.5 in ten-thousandths
+        {whole(VT_CY, 25000), VT_I4, S_OK, 2},  // 2.5 in ten-thousandths
         {whole(VT_CY, 35000), VT_I4, S_OK, 4},
         {whole(VT_CY, -15000), VT_I4, S_OK, -2},
         {whole(VT_I4, -1), VT_UI4, DISP_E_OVERFLOW, 0},
@@ -181,8 +192,8 @@ TEST(ComVariant, ChangeTypeConvertsEveryNumericTypeAndRoundsTiesToEven) {
         {whole(VT_I4, 70000), VT_I8, S_OK, 70000},
         {whole(VT_BOOL, VARIANT_TRUE), VT_UI1, S_OK, 255},  // true is all bits set
         {whole(VT_BOOL, VARIANT_TRUE), VT_I1, S_OK, -1},
-        {decimal(25, 1, false), VT_I4, S_OK, 2},   // 2.5
-        {decimal(35, 1, true), VT_I4, S_OK, -4},   // -3.5
+        {decimal(25, 1, false), VT_I4, S_OK, 2},  // 2.5
+        {decimal(35, 1, true), VT_I4, S_OK, -4},  // -3.5
         {decimal(1234, 2, false), VT_I4, S_OK, 12},
         {decimal(1, 29, false), VT_I4, DISP_E_TYPEMISMATCH, 0},  // scale beyond 28
     };
@@ -197,11 +208,21 @@ TEST(ComVariant, ChangeTypeConvertsEveryNumericTypeAndRoundsTiesToEven) {
         }
         ASSERT_EQ(dst.vt, c.to);
         switch (c.to) {
-            case VT_BOOL: EXPECT_EQ(dst.boolVal, c.number); break;
-            case VT_UI1: EXPECT_EQ(dst.bVal, c.number); break;
-            case VT_I1: EXPECT_EQ(int8_t(dst.bVal), c.number); break;
-            case VT_I8: EXPECT_EQ(dst.llVal, c.number); break;
-            default: EXPECT_EQ(dst.lVal, c.number); break;
+            case VT_BOOL:
+                EXPECT_EQ(dst.boolVal, c.number);
+                break;
+            case VT_UI1:
+                EXPECT_EQ(dst.bVal, c.number);
+                break;
+            case VT_I1:
+                EXPECT_EQ(int8_t(dst.bVal), c.number);
+                break;
+            case VT_I8:
+                EXPECT_EQ(dst.llVal, c.number);
+                break;
+            default:
+                EXPECT_EQ(dst.lVal, c.number);
+                break;
         }
     }
 }
@@ -214,10 +235,18 @@ TEST(ComVariant, ChangeTypeReadsFractionsAndExponentsInText) {
         LONG number;
     };
     const Case cases[] = {
-        {L"2.5", S_OK, 2},   {L" 3.5 ", S_OK, 4}, {L"-0.5", S_OK, 0}, {L"1e3", S_OK, 1000},
-        {L"+1.5E+1", S_OK, 15}, {L".75", S_OK, 1}, {L"1e", DISP_E_TYPEMISMATCH, 0},
-        {L".", DISP_E_TYPEMISMATCH, 0}, {L"1.5x", DISP_E_TYPEMISMATCH, 0},
-        {L"3e10", DISP_E_OVERFLOW, 0}, {L"1e999", DISP_E_OVERFLOW, 0}, {L"1e-999", S_OK, 0},
+        {L"2.5", S_OK, 2},
+        {L" 3.5 ", S_OK, 4},
+        {L"-0.5", S_OK, 0},
+        {L"1e3", S_OK, 1000},
+        {L"+1.5E+1", S_OK, 15},
+        {L".75", S_OK, 1},
+        {L"1e", DISP_E_TYPEMISMATCH, 0},
+        {L".", DISP_E_TYPEMISMATCH, 0},
+        {L"1.5x", DISP_E_TYPEMISMATCH, 0},
+        {L"3e10", DISP_E_OVERFLOW, 0},
+        {L"1e999", DISP_E_OVERFLOW, 0},
+        {L"1e-999", S_OK, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(WideToUtf8(c.text));
@@ -387,11 +416,11 @@ TEST(ComGuid, FormatsAndParsesTheRegistryForm) {
 
 TEST(ComGuid, RejectsMalformedText) {
     const wchar_t* bad[] = {
-        L"0123ABCD-4567-89EF-FEDC-BA9876543210",    // no braces
-        L"{0123ABCD-4567-89EF-FEDC-BA987654321}",   // one digit short
-        L"{0123ABCD-4567-89EF-FEDC-BA98765432100}", // one digit long
-        L"{0123ABCD_4567-89EF-FEDC-BA9876543210}",  // wrong separator
-        L"{0123ABCG-4567-89EF-FEDC-BA9876543210}",  // not hex
+        L"0123ABCD-4567-89EF-FEDC-BA9876543210",     // no braces
+        L"{0123ABCD-4567-89EF-FEDC-BA987654321}",    // one digit short
+        L"{0123ABCD-4567-89EF-FEDC-BA98765432100}",  // one digit long
+        L"{0123ABCD_4567-89EF-FEDC-BA9876543210}",   // wrong separator
+        L"{0123ABCG-4567-89EF-FEDC-BA9876543210}",   // not hex
         L"{}",
     };
     for (const wchar_t* text : bad) {

@@ -41,7 +41,9 @@ HRESULT CallServerExport(const char* name, Args... args) {
 
 HRESULT RegisterMachine() { return CallServerExport<PFN_DllRegisterServer>("DllRegisterServer"); }
 HRESULT UnregisterMachine() { return CallServerExport<PFN_DllRegisterServer>("DllUnregisterServer"); }
-HRESULT Install(BOOL install, const wchar_t* cmd) { return CallServerExport<PFN_DllInstall>("DllInstall", install, cmd); }
+HRESULT Install(BOOL install, const wchar_t* cmd) {
+    return CallServerExport<PFN_DllInstall>("DllInstall", install, cmd);
+}
 
 std::optional<std::wstring> ReadDefault(Reg::Hive hive, const std::wstring& path, const std::wstring& name = L"") {
     Reg::Key key;
@@ -160,7 +162,8 @@ TEST_F(ComServer, VersionIndependentProgIdFollowsCurVer) {
 TEST_F(ComServer, UnregisterLeavesAProgIdThatNowNamesAnotherClass) {
     ASSERT_EQ(RegisterMachine(), S_OK);
     Reg::Key key;
-    ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID", key));
+    ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine,
+                               std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID", key));
     const std::wstring other = L"{00000000-0000-0000-0000-000000000001}";
     ASSERT_TRUE(key.SetValue(L"", Reg::Value::String(other)));
     // Likewise an interface another library has registered since.
@@ -169,7 +172,8 @@ TEST_F(ComServer, UnregisterLeavesAProgIdThatNowNamesAnotherClass) {
     ASSERT_TRUE(Reg::Key::Open(Reg::Hive::LocalMachine, itfTypeLib, itf));
     ASSERT_TRUE(itf.SetValue(L"", Reg::Value::String(other)));
     ASSERT_EQ(UnregisterMachine(), S_OK);
-    EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID"), other);
+    EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, std::wstring(L"SOFTWARE\\Classes\\") + kTestEchoProgId + L"\\CLSID"),
+              other);
     EXPECT_EQ(ReadDefault(Reg::Hive::LocalMachine, itfTypeLib), other);
     Reg::Key::DeleteTree(Reg::Hive::LocalMachine, L"SOFTWARE\\Classes\\Interface\\" + GuidToString(IID_ITestEcho));
 }
@@ -194,13 +198,15 @@ TEST_F(ComServer, ModuleIsUnloadedOnlyWhenItSaysItCanBe) {
 
     // A server lock also keeps the module.
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+              S_OK);
     factory->LockServer(TRUE);
     factory.Reset();
     second.Reset();
     FreeIdleModulesNow();
     ASSERT_TRUE(IsModuleLoaded(path));
-    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+              S_OK);
     factory->LockServer(FALSE);
     factory.Reset();
 
@@ -217,7 +223,8 @@ TEST_F(ComServer, ModuleDestructorsMayCallTheLoader) {
     FreeIdleModulesNow();
     const std::wstring path = InprocServerPath(CLSID_TestEcho);
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestEcho, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+              S_OK);
     void* module = dlopen(QUVO_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(module, nullptr);
     auto arm = reinterpret_cast<void (*)()>(dlsym(module, "TestServer_CallLoaderAtUnload"));
@@ -268,8 +275,11 @@ TEST_F(ComServer, CreationFailuresAreReportedWithTheirCodes) {
 class Answer final : public DispatchObject<Answer> {
 public:
     static const DispatchTable& Table() {
-        static const DispatchTable table({{L"Answer", 1, MemberKind::Method, {}, Result::Long,
-                                           [](void*, DispatchCall& c) { c.LongResult() = 42; return S_OK; }}});
+        static const DispatchTable table(
+            {{L"Answer", 1, MemberKind::Method, {}, Result::Long, [](void*, DispatchCall& c) {
+                  c.LongResult() = 42;
+                  return S_OK;
+              }}});
         return table;
     }
 };
@@ -284,7 +294,8 @@ TEST_F(ComServer, ServerCallsBackIntoACallerObject) {
     VARIANT raw[2] = {*name.Get(), *target.Get()};
     DISPPARAMS params{raw, nullptr, 2, 0};
     Variant result;
-    ASSERT_EQ(echo->Invoke(DISPID_CallBack, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr), S_OK);
+    ASSERT_EQ(echo->Invoke(DISPID_CallBack, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr),
+              S_OK);
     EXPECT_EQ(result.AsLong(), 42);
 }
 
@@ -299,7 +310,8 @@ TEST_F(ComServer, ConcurrentCreationAndUnloadingNeverUseAnUnloadedModule) {
         creators.emplace_back([&] {
             for (int i = 0; i < 150; ++i) {
                 ComPtr<IDispatch> echo;
-                if (FAILED(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, echo.PutVoid())) ||
+                if (FAILED(CoCreateInstance(CLSID_TestEcho, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                            echo.PutVoid())) ||
                     Subtract(echo.Get(), 5, 2) != 3)
                     ++failures;
             }

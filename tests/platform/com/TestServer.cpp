@@ -41,15 +41,30 @@ Echo* Self(void* p) { return static_cast<Echo*>(p); }
 
 const DispatchTable& Echo::Table() {
     static const DispatchTable table({
-        {L"Subtract", DISPID_Subtract, MemberKind::Method, {Param::Long, Param::Long}, Result::Long,
-         [](void*, DispatchCall& c) { c.LongResult() = c.Long(0) - c.Long(1); return S_OK; }},
-        {L"Concat", DISPID_Concat, MemberKind::Method, {Param::Bstr, Param::Bstr}, Result::Bstr,
+        {L"Subtract",
+         DISPID_Subtract,
+         MemberKind::Method,
+         {Param::Long, Param::Long},
+         Result::Long,
+         [](void*, DispatchCall& c) {
+             c.LongResult() = c.Long(0) - c.Long(1);
+             return S_OK;
+         }},
+        {L"Concat",
+         DISPID_Concat,
+         MemberKind::Method,
+         {Param::Bstr, Param::Bstr},
+         Result::Bstr,
          [](void*, DispatchCall& c) {
              std::wstring s = ToWString(c.Bstr(0)) + ToWString(c.Bstr(1));
              c.BstrResult() = SysAllocStringLen(s.data(), UINT(s.size()));
              return S_OK;
          }},
-        {L"AppendRef", DISPID_AppendRef, MemberKind::Method, {Param::BstrRef, Param::Bstr}, Result::None,
+        {L"AppendRef",
+         DISPID_AppendRef,
+         MemberKind::Method,
+         {Param::BstrRef, Param::Bstr},
+         Result::None,
          [](void*, DispatchCall& c) {
              BSTR* s = c.BstrRef(0);
              std::wstring joined = ToWString(*s) + ToWString(c.Bstr(1));
@@ -57,19 +72,62 @@ const DispatchTable& Echo::Table() {
              *s = SysAllocStringLen(joined.data(), UINT(joined.size()));
              return S_OK;
          }},
-        {L"DoubleRef", DISPID_DoubleRef, MemberKind::Method, {Param::LongRef}, Result::None,
-         [](void*, DispatchCall& c) { *c.LongRef(0) *= 2; return S_OK; }},
-        {L"BoolToLong", DISPID_BoolToLong, MemberKind::Method, {Param::Bool}, Result::Long,
-         [](void*, DispatchCall& c) { c.LongResult() = c.Bool(0); return S_OK; }},
-        {L"ResultOnEntry", DISPID_ResultOnEntry, MemberKind::Method, {}, Result::Long,
-         [](void*, DispatchCall& c) { c.LongResult() += 1000; return S_OK; }},
-        {L"Value", DISPID_Value, MemberKind::PropertyGet, {}, Result::Long,
-         [](void* s, DispatchCall& c) { c.LongResult() = Self(s)->value; return S_OK; }},
-        {L"Value", DISPID_Value, MemberKind::PropertyPut, {Param::Long}, Result::None,
-         [](void* s, DispatchCall& c) { Self(s)->value = c.Long(0); return S_OK; }},
-        {L"Throw", DISPID_Throw, MemberKind::Method, {}, Result::None,
+        {L"DoubleRef",
+         DISPID_DoubleRef,
+         MemberKind::Method,
+         {Param::LongRef},
+         Result::None,
+         [](void*, DispatchCall& c) {
+             *c.LongRef(0) *= 2;
+             return S_OK;
+         }},
+        {L"BoolToLong",
+         DISPID_BoolToLong,
+         MemberKind::Method,
+         {Param::Bool},
+         Result::Long,
+         [](void*, DispatchCall& c) {
+             c.LongResult() = c.Bool(0);
+             return S_OK;
+         }},
+        {L"ResultOnEntry",
+         DISPID_ResultOnEntry,
+         MemberKind::Method,
+         {},
+         Result::Long,
+         [](void*, DispatchCall& c) {
+             c.LongResult() += 1000;
+             return S_OK;
+         }},
+        {L"Value",
+         DISPID_Value,
+         MemberKind::PropertyGet,
+         {},
+         Result::Long,
+         [](void* s, DispatchCall& c) {
+             c.LongResult() = Self(s)->value;
+             return S_OK;
+         }},
+        {L"Value",
+         DISPID_Value,
+         MemberKind::PropertyPut,
+         {Param::Long},
+         Result::None,
+         [](void* s, DispatchCall& c) {
+             Self(s)->value = c.Long(0);
+             return S_OK;
+         }},
+        {L"Throw",
+         DISPID_Throw,
+         MemberKind::Method,
+         {},
+         Result::None,
          [](void*, DispatchCall&) -> HRESULT { throw std::runtime_error("echo failure"); }},
-        {L"CallBack", DISPID_CallBack, MemberKind::Method, {Param::Dispatch, Param::Bstr}, Result::Long,
+        {L"CallBack",
+         DISPID_CallBack,
+         MemberKind::Method,
+         {Param::Dispatch, Param::Bstr},
+         Result::Long,
          [](void*, DispatchCall& c) {
              IDispatch* target = c.Dispatch(0);
              if (!target) return E_POINTER;
@@ -79,7 +137,8 @@ const DispatchTable& Echo::Table() {
              if (FAILED(hr)) return hr;
              Variant result;
              DISPPARAMS none{nullptr, nullptr, 0, 0};
-             hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr);
+             hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result.Get(), nullptr,
+                                 nullptr);
              c.LongResult() = result.AsLong(-1);
              return hr;
          }},
@@ -100,9 +159,7 @@ __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
     return QVO::Platform::Com::ClassFactory<decltype(create)>::Hand(g_liveObjects, create, riid, ppv);
 }
 
-__attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-    return g_liveObjects == 0 ? S_OK : S_FALSE;
-}
+__attribute__((visibility("default"))) HRESULT DllCanUnloadNow() { return g_liveObjects == 0 ? S_OK : S_FALSE; }
 
 __attribute__((visibility("default"))) void TestServer_CallLoaderAtUnload() { g_callLoaderAtUnload = true; }
 

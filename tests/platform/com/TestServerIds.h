@@ -15,14 +15,14 @@ constexpr const wchar_t* kTestEchoProgId = L"QuvoTest.Echo.3";
 constexpr const wchar_t* kTestEchoVersionIndependentProgId = L"QuvoTest.Echo";
 
 // DISPIDs of the echo object's members.
-constexpr DISPID DISPID_Subtract = 1;     // Subtract(long a, long b) -> a - b
-constexpr DISPID DISPID_Concat = 2;       // Concat(BSTR a, BSTR b) -> BSTR
-constexpr DISPID DISPID_AppendRef = 3;    // AppendRef(BSTR* s, BSTR suffix): *s += suffix
-constexpr DISPID DISPID_DoubleRef = 4;    // DoubleRef(long* p): *p *= 2
-constexpr DISPID DISPID_BoolToLong = 5;   // BoolToLong(VARIANT_BOOL b) -> b
-constexpr DISPID DISPID_ResultOnEntry = 6;// ResultOnEntry() -> the result slot's value on entry + 1000
-constexpr DISPID DISPID_Value = 7;        // property Value (long), get and put
-constexpr DISPID DISPID_Throw = 8;        // Throw(): throws
-constexpr DISPID DISPID_CallBack = 9;     // CallBack(IDispatch* target, BSTR name) -> target.name()
+constexpr DISPID DISPID_Subtract = 1;       // Subtract(long a, long b) -> a - b
+constexpr DISPID DISPID_Concat = 2;         // Concat(BSTR a, BSTR b) -> BSTR
+constexpr DISPID DISPID_AppendRef = 3;      // AppendRef(BSTR* s, BSTR suffix): *s += suffix
+constexpr DISPID DISPID_DoubleRef = 4;      // DoubleRef(long* p): *p *= 2
+constexpr DISPID DISPID_BoolToLong = 5;     // BoolToLong(VARIANT_BOOL b) -> b
+constexpr DISPID DISPID_ResultOnEntry = 6;  // ResultOnEntry() -> the result slot's value on entry + 1000
+constexpr DISPID DISPID_Value = 7;          // property Value (long), get and put
+constexpr DISPID DISPID_Throw = 8;          // Throw(): throws
+constexpr DISPID DISPID_CallBack = 9;       // CallBack(IDispatch* target, BSTR name) -> target.name()
 
 }  // namespace QVO::Test

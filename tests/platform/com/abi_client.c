@@ -48,10 +48,9 @@ typedef struct {
     uint32_t (*Release)(void* self);
     int32_t (*GetTypeInfoCount)(void* self, uint32_t* count);
     int32_t (*GetTypeInfo)(void* self, uint32_t index, uint32_t lcid, void** info);
-    int32_t (*GetIDsOfNames)(void* self, const Guid* iid, wchar_t** names, uint32_t count, uint32_t lcid,
-                             int32_t* ids);
-    int32_t (*Invoke)(void* self, int32_t id, const Guid* iid, uint32_t lcid, uint16_t flags,
-                      DispParams* params, Variant* result, void* excep, uint32_t* argErr);
+    int32_t (*GetIDsOfNames)(void* self, const Guid* iid, wchar_t** names, uint32_t count, uint32_t lcid, int32_t* ids);
+    int32_t (*Invoke)(void* self, int32_t id, const Guid* iid, uint32_t lcid, uint16_t flags, DispParams* params,
+                      Variant* result, void* excep, uint32_t* argErr);
 } DispatchVtbl;
 
 typedef struct {
@@ -77,10 +76,10 @@ typedef int32_t (*VariantClearFn)(Variant*);
 typedef int32_t (*DllGetClassObjectFn)(const Guid*, const Guid*, void**);
 typedef int32_t (*DllCanUnloadNowFn)(void);
 
-#define FAIL(...)                                   \
-    do {                                            \
+#define FAIL(...)                                    \
+    do {                                             \
         snprintf(message, messageSize, __VA_ARGS__); \
-        goto done;                                  \
+        goto done;                                   \
     } while (0)
 
 /* Returns 0 on success; otherwise non-zero and a description in message. */

@@ -111,9 +111,9 @@ TEST(RegistryFileFormatTest, DeletionsApplyInFileOrder) {
 // can carry (line breaks, control characters) go out as hex(1): all come back unchanged.
 TEST(RegistryFileFormatTest, AwkwardStringsSurviveWriteAndRead) {
     const std::vector<std::wstring> samples = {
-        L"C:\\Program Files\\\"QUVO\"\\",  // escapes
-        L"two\nlines\r\n",                  // would break the line
-        std::wstring(L"nul\0inside", 10),   // would end the string early
+        L"C:\\Program Files\\\"QUVO\"\\",     // escapes
+        L"two\nlines\r\n",                    // would break the line
+        std::wstring(L"nul\0inside", 10),     // would end the string early
         L"tab\there \u00e9\u4e2d\U0001F600",  // kept as text, beyond the BMP too
         L"",
     };
@@ -138,8 +138,8 @@ TEST(RegistryFileFormatTest, AwkwardStringsSurviveWriteAndRead) {
 // Lines of hex data are wrapped where regedit wraps them (20 bytes after a 17-column
 // prefix, 25 on continuation lines); compared with a line regedit wrote.
 TEST(RegistryFileFormatTest, HexDataWrapsWhereRegeditWrapsIt) {
-    const std::vector<uint8_t> shellState = {0x24, 0, 0, 0, 0x1c, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                             0, 0, 0x01, 0, 0, 0, 0x13, 0, 0, 0, 0, 0, 0, 0, 0x6b, 0, 0, 0};
+    const std::vector<uint8_t> shellState = {0x24, 0, 0,    0, 0x1c, 0x08, 0,    0, 0, 0, 0, 0, 0, 0, 0,    0, 0, 0,
+                                             0,    0, 0x01, 0, 0,    0,    0x13, 0, 0, 0, 0, 0, 0, 0, 0x6b, 0, 0, 0};
     KeyNode root;
     root.Child(L"K").SetValue(L"ShellState", Value::Binary(shellState));
     root.Child(L"K").SetValue(L"Long", Value::Binary(std::vector<uint8_t>(60, 0xab)));
@@ -162,9 +162,8 @@ TEST(RegistryFileFormatTest, Utf16OutputHasRegeditLayout) {
     KeyNode root;
     root.Child(L"SOFTWARE").Child(L"K").SetValue(L"", Value::String(L"x"));
     root.Child(L"SOFTWARE").Child(L"K").SetValue(L"B", Value::Binary(std::vector<uint8_t>(30, 1)));
-    const std::string bytes =
-        RegFile::Serialize(*root.FindChild(L"SOFTWARE"), L"HKEY_LOCAL_MACHINE\\SOFTWARE", RegFile::Encoding::Utf16Le,
-                           RegFile::Layout::Export);
+    const std::string bytes = RegFile::Serialize(*root.FindChild(L"SOFTWARE"), L"HKEY_LOCAL_MACHINE\\SOFTWARE",
+                                                 RegFile::Encoding::Utf16Le, RegFile::Layout::Export);
     const std::string expected = RegeditUtf16(
         L"Windows Registry Editor Version 5.00\n\n"
         L"[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
@@ -188,7 +187,11 @@ TEST(RegistryFileFormatTest, DamageIsReportedWithItsLine) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
     const std::vector<BadFile> cases = {
         {"no header", "[HKEY_LOCAL_MACHINE\\A]\n", 1, "first line"},
-        {"binary junk", std::string("\x7f" "ELF\x02\x01\x01\0\0\0", 10), 1, ""},
+        {"binary junk",
+         std::string("\x7f"
+                     "ELF\x02\x01\x01\0\0\0",
+                     10),
+         1, ""},
         {"unterminated key", header + "[HKEY_LOCAL_MACHINE\\A]\n[HKEY_LOCAL_MACH", 4, "']'"},
         {"truncated string", header + "[HKLM\\A]\n\"x\"=\"abc", 4, "quote"},
         {"cut after a continuation", header + "[HKLM\\A]\n\"x\"=hex:01,02,\\", 4, "continuation"},
@@ -202,7 +205,8 @@ TEST(RegistryFileFormatTest, DamageIsReportedWithItsLine) {
         {"NUL in text", header + std::string("[HKLM\\A]\n\"x\"=\"a\0b\"\n", 19), 4, "NUL"},
         {"bad UTF-8", header + "[HKLM\\A]\n\"x\"=\"\xC3\x28\"\n", 4, "UTF-8"},
         {"UTF-16 odd length", RegeditUtf16(L"Windows Registry Editor Version 5.00\n[HKLM\\A]\n") + "x", 3, "UTF-16"},
-        {"UTF-16 lone surrogate", RegeditUtf16(L"Windows Registry Editor Version 5.00\n\n[HKLM\\\xD800]\n"), 3, "UTF-16"},
+        {"UTF-16 lone surrogate", RegeditUtf16(L"Windows Registry Editor Version 5.00\n\n[HKLM\\\xD800]\n"), 3,
+         "UTF-16"},
         {"UTF-16 big-endian", std::string("\xFE\xFF\0W", 4), 1, "big-endian"},
     };
     for (const auto& c : cases) {

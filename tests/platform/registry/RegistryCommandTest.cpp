@@ -129,8 +129,9 @@ TEST_F(RegistryCommandTest, NonRegularFilesAreRefusedAtOnce) {
 // A failed import exits 1 and leaves every hive as it was, also the one it could write.
 TEST_F(RegistryCommandTest, FailedImportExitsOneAndWritesNothing) {
     const std::string file = (root_ / "both.reg").string();
-    Testing::WriteBytes(file, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\n"
-                              "[HKEY_CURRENT_USER\\Software\\A]\n");
+    Testing::WriteBytes(file,
+                        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\n"
+                        "[HKEY_CURRENT_USER\\Software\\A]\n");
     std::filesystem::create_directories(dir_ / "HKCU.reg.lock");
     EXPECT_EQ(Run("import '" + file + "'"), 1);
     EXPECT_NE(err_.find("HKCU.reg.lock"), std::string::npos) << err_;

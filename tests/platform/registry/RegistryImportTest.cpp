@@ -22,7 +22,8 @@ protected:
     void ExpectNoTemporaries(const std::string& label) {
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(dir_, ec))
-            EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << label << ": " << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos)
+                << label << ": " << entry.path();
     }
 };
 
@@ -36,9 +37,9 @@ TEST_F(RegistryImportTest, SampleFromRegeditGivesCompleteEntries) {
 
     Key printer;
     ASSERT_TRUE(Key::Open(Hive::LocalMachine, kServiceOpos + L"\\POSPrinter\\RX4270_01", printer).ok());
-    for (const wchar_t* name : {L"PortType", L"DriverModel", L"DriverName", L"PortSettings", L"OutputBufSize",
-                                L"BitMapMode", L"WriteTimeout", L"ReadTimeout", L"CodepageID", L"DeviceDescription",
-                                L"Notes", L"InputBufSize"})
+    for (const wchar_t* name :
+         {L"PortType", L"DriverModel", L"DriverName", L"PortSettings", L"OutputBufSize", L"BitMapMode", L"WriteTimeout",
+          L"ReadTimeout", L"CodepageID", L"DeviceDescription", L"Notes", L"InputBufSize"})
         EXPECT_TRUE(printer.GetString(name).has_value()) << std::string(name, name + wcslen(name));
     EXPECT_EQ(printer.GetString(L""), L"QUVOOposPrinterU1.13");
     EXPECT_EQ(printer.GetString(L"PortType"), L"TCP/IP");
@@ -166,9 +167,11 @@ TEST_F(RegistryImportTest, FailedImportChangesNoHive) {
     const std::string file = (root_ / "both.reg").string();
     std::string big = "\"Big\"=hex:00";
     for (int i = 0; i < 20000; ++i) big += ",5a";
-    WriteBytes(file, "Windows Registry Editor Version 5.00\n\n"
-                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Imported]\n\"v\"=\"machine\"\n\n"
-                     "[HKEY_CURRENT_USER\\Software\\Imported]\n" + big + "\n");
+    WriteBytes(file,
+               "Windows Registry Editor Version 5.00\n\n"
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Imported]\n\"v\"=\"machine\"\n\n"
+               "[HKEY_CURRENT_USER\\Software\\Imported]\n" +
+                   big + "\n");
     const struct {
         const char* label;
         std::function<void()> breakUserHive;

@@ -59,7 +59,8 @@ TEST_F(RegistryKeyTest, EveryValueTypeSurvivesTheHiveFile) {
         {L"qword", qword},
     };
     const Key key = MustCreate(Hive::LocalMachine, L"SOFTWARE\\Types");
-    for (const auto& [name, value] : table) ASSERT_TRUE(key.SetValue(name, value).ok()) << std::string(name.begin(), name.end());
+    for (const auto& [name, value] : table)
+        ASSERT_TRUE(key.SetValue(name, value).ok()) << std::string(name.begin(), name.end());
 
     auto reread = Reparse(Hive::LocalMachine, HklmFile());
     const KeyNode* node = FindKey(*reread, {L"SOFTWARE", L"Types"});
@@ -94,7 +95,8 @@ TEST_F(RegistryKeyTest, UnstorableNamesAndValuesAreRefused) {
 TEST_F(RegistryKeyTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
     const Key key = MustCreate(Hive::LocalMachine, L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\POSPrinter\\RX4270_01");
     Key again;
-    ASSERT_TRUE(Key::Create(Hive::LocalMachine, L"software\\oleforretail\\SERVICEOPOS\\posprinter\\rx4270_01", again).ok());
+    ASSERT_TRUE(
+        Key::Create(Hive::LocalMachine, L"software\\oleforretail\\SERVICEOPOS\\posprinter\\rx4270_01", again).ok());
     ASSERT_TRUE(key.SetValue(L"PortType", Value::String(L"USB")).ok());
     ASSERT_TRUE(again.SetValue(L"PORTTYPE", Value::String(L"TCP/IP")).ok());
     ASSERT_TRUE(key.SetValue(L"\u00c4rger", Value::String(L"1")).ok());

@@ -32,8 +32,7 @@ pid_t Spawn(const std::function<int()>& body) {
 
 int WaitExit(pid_t pid) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -245,12 +244,14 @@ TEST_F(RegistryReliabilityTest, HiveThatIsNoRegularFileIsRefused) {
         std::filesystem::create_directories(dir_);
         c.make();
         const std::string expected = "cannot read " + HklmFile().string() + ": not a regular file (" + c.kind + ")";
-        const int rc = Testing::RunInChild([&] {
-            Key key;
-            if (Key::Open(Hive::LocalMachine, L"", key).message != expected) return 1;
-            if (Key::Create(Hive::LocalMachine, L"SOFTWARE\\New", key).message != expected) return 2;
-            return 0;
-        }, std::chrono::seconds(10));
+        const int rc = Testing::RunInChild(
+            [&] {
+                Key key;
+                if (Key::Open(Hive::LocalMachine, L"", key).message != expected) return 1;
+                if (Key::Create(Hive::LocalMachine, L"SOFTWARE\\New", key).message != expected) return 2;
+                return 0;
+            },
+            std::chrono::seconds(10));
         EXPECT_EQ(rc, 0) << c.label << ": 1 read, 2 write not refused as expected, -1 blocked";
     }
 }

@@ -56,8 +56,7 @@ inline std::string RegeditUtf16(const std::wstring& text) {
 // kTimedOut returned, so a call that blocks forever fails the test instead of hanging it.
 constexpr int kTimedOut = -1;
 constexpr int kThrew = 125;
-inline int RunInChild(const std::function<int()>& body,
-                      std::chrono::milliseconds deadline = std::chrono::seconds(30)) {
+inline int RunInChild(const std::function<int()>& body, std::chrono::milliseconds deadline = std::chrono::seconds(30)) {
     const pid_t pid = fork();
     if (pid == 0) {
         int rc = kThrew;

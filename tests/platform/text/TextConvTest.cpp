@@ -18,10 +18,10 @@ TEST(TextConvTest, PrinterCodePagesPutCharactersOnTheirOwnBytes) {
     } cases[] = {
         {437, L"\u00e9\u00a3\u2591", "\x82\x9c\xb0"},  // é £ ░
         {850, L"\u00e9\u00f8", "\x82\x9b"},
-        {858, L"\u20ac", "\xd5"},                      // the euro sign is 858's change to 850
-        {866, L"\u0416", "\x86"},                      // Cyrillic Zhe
+        {858, L"\u20ac", "\xd5"},  // the euro sign is 858's change to 850
+        {866, L"\u0416", "\x86"},  // Cyrillic Zhe
         {1252, L"\u20ac\u00e9", "\x80\xe9"},
-        {932, L"\u3042", "\x82\xa0"},                  // Hiragana A in Shift_JIS
+        {932, L"\u3042", "\x82\xa0"},  // Hiragana A in Shift_JIS
         {kCodePageUtf8, L"\u00e9", "\xc3\xa9"},
         {28591, L"\u00e9", "\xe9"},
     };
@@ -39,7 +39,9 @@ TEST(TextConvTest, MissingCharactersBecomeQuestionMarksAndTheRestSurvives) {
     bool lossy = false;
     EXPECT_EQ(WideToCodePage(L"a\u20acb\u4e2dc", 437, &lossy), "a?b?c");
     EXPECT_TRUE(lossy);
-    EXPECT_EQ(Utf8ToWide("ok\xff" "done"), L"ok?done");
+    EXPECT_EQ(Utf8ToWide("ok\xff"
+                         "done"),
+              L"ok?done");
     EXPECT_EQ(WideToUtf8(L""), "");
 }
 

@@ -21,7 +21,7 @@ TEST(ManualResetEventTest, StaysSignalledUntilReset) {
     EXPECT_FALSE(event.Wait(0));
     event.Set();
     EXPECT_TRUE(event.Wait(0));
-    EXPECT_TRUE(event.Wait(kInfinite));   // a second waiter still sees it
+    EXPECT_TRUE(event.Wait(kInfinite));  // a second waiter still sees it
     event.Reset();
     EXPECT_FALSE(event.Wait(1));
     EXPECT_EQ(event.Name(), "ThreadResume");
@@ -43,11 +43,7 @@ TEST(ManualResetEventTest, WaitAnyReportsWhichEventIsSet) {
         int expected;
     };
     const Case cases[] = {
-        {{}, kWaitTimeout},
-        {{0}, 0},
-        {{2}, 2},
-        {{1, 2}, 1},
-        {{0, 1, 2}, 0},
+        {{}, kWaitTimeout}, {{0}, 0}, {{2}, 2}, {{1, 2}, 1}, {{0, 1, 2}, 0},
     };
     for (const Case& c : cases) {
         ManualResetEvent a, b, d;
@@ -82,10 +78,11 @@ TEST(ManualResetEventTest, WaitWakesWhenSetWhileItSleeps) {
 // The same for WaitAny, which sleeps on its own waiter rather than on the event.
 TEST(ManualResetEventTest, WaitAnyWakesWhenSetWhileItSleeps) {
     ManualResetEvent stop, work;
-    auto waiter = std::async(std::launch::async,
-                             [&] { return ManualResetEvent::WaitAny({&stop, &work}, kWaiterTimeoutMs); });
+    auto waiter = std::async(std::launch::async, [&] {
+        return ManualResetEvent::WaitAny({&stop, &work}, kWaiterTimeoutMs);
+    });
     ASSERT_TRUE(WaitUntil([&] { return work.BlockedWaiters() == 1; }));
-    EXPECT_EQ(stop.BlockedWaiters(), 1u);   // one sleeper, watching both
+    EXPECT_EQ(stop.BlockedWaiters(), 1u);  // one sleeper, watching both
     work.Set();
     ASSERT_TRUE(WokenInTime(waiter)) << "Set did not wake WaitAny";
     EXPECT_EQ(waiter.get(), 1);
@@ -121,5 +118,5 @@ TEST(ManualResetEventTest, SetAfterWaitAnyTimedOutIsHarmless) {
     EXPECT_EQ(ManualResetEvent::WaitAny({&event}, 0), 0);
 }
 
-} // namespace
-} // namespace QVO::BASE
+}  // namespace
+}  // namespace QVO::BASE

@@ -57,7 +57,7 @@ TEST(SafeDequeTest, ConcurrentProducersAndConsumerLoseNothing) {
     std::vector<int> lastSeen(kProducers, -1);
     int taken = 0;
     while (taken < kProducers * kPerProducer) {
-        if (queue.Size() == 0) continue;   // reading the count concurrently must be race-free
+        if (queue.Size() == 0) continue;  // reading the count concurrently must be race-free
         auto value = queue.PopFront();
         if (!value) continue;
         const int producer = *value / kPerProducer;
@@ -69,5 +69,5 @@ TEST(SafeDequeTest, ConcurrentProducersAndConsumerLoseNothing) {
     EXPECT_TRUE(queue.Empty());
 }
 
-} // namespace
-} // namespace QVO::BASE
+}  // namespace
+}  // namespace QVO::BASE

@@ -56,23 +56,39 @@ private:
 
 // What a test task does when it executes; defaults: log its id and finish.
 struct TaskBehaviour {
-    int notFinishedRuns = 0;                  // return 0 this many times first
-    bool throws = false;                      // a std::runtime_error "task <id> failed"
-    bool throwsNonStandard = false;           // a NonStandardFailure
-    const ManualResetEvent* gate = nullptr;   // if set, Execute waits for it
-    ManualResetEvent* started = nullptr;      // if set, Execute signals it on entry
-    std::function<void()> during;             // runs inside Execute
+    int notFinishedRuns = 0;                 // return 0 this many times first
+    bool throws = false;                     // a std::runtime_error "task <id> failed"
+    bool throwsNonStandard = false;          // a NonStandardFailure
+    const ManualResetEvent* gate = nullptr;  // if set, Execute waits for it
+    ManualResetEvent* started = nullptr;     // if set, Execute signals it on entry
+    std::function<void()> during;            // runs inside Execute
 
-    TaskBehaviour Unfinished(int runs) const { auto b = *this; b.notFinishedRuns = runs; return b; }
-    TaskBehaviour Throwing() const { auto b = *this; b.throws = true; return b; }
-    TaskBehaviour ThrowingNonStandard() const { auto b = *this; b.throwsNonStandard = true; return b; }
+    TaskBehaviour Unfinished(int runs) const {
+        auto b = *this;
+        b.notFinishedRuns = runs;
+        return b;
+    }
+    TaskBehaviour Throwing() const {
+        auto b = *this;
+        b.throws = true;
+        return b;
+    }
+    TaskBehaviour ThrowingNonStandard() const {
+        auto b = *this;
+        b.throwsNonStandard = true;
+        return b;
+    }
     TaskBehaviour Gated(const ManualResetEvent* g, ManualResetEvent* s) const {
         auto b = *this;
         b.gate = g;
         b.started = s;
         return b;
     }
-    TaskBehaviour During(std::function<void()> f) const { auto b = *this; b.during = std::move(f); return b; }
+    TaskBehaviour During(std::function<void()> f) const {
+        auto b = *this;
+        b.during = std::move(f);
+        return b;
+    }
 };
 
 class RecordingTask final : public ITaskBase {
@@ -107,4 +123,4 @@ private:
     std::atomic<int32_t> cancelled_{0};
 };
 
-} // namespace QVO::BASE::test
+}  // namespace QVO::BASE::test

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "tests/so/base/TaskTestSupport.h"
 
 namespace QVO::BASE {
@@ -70,7 +69,7 @@ TEST(TaskThreadBase2Test, StartBeforeAttachIsRejected) {
     EXPECT_EQ(context.GetThread(), &thread);
     EXPECT_EQ(thread.GetContext(), &context);
     EXPECT_EQ(thread.Start(), 0);
-    EXPECT_EQ(thread.Attach(&context), kTaskE_UNEXPECTED);   // not under a running worker
+    EXPECT_EQ(thread.Attach(&context), kTaskE_UNEXPECTED);  // not under a running worker
 }
 
 // RunOne without a thread: success runs the follow-up and deletes; failure stops the queue.
@@ -78,14 +77,14 @@ TEST(TaskThreadBase2Test, RunOneOutcomes) {
     RunLog log;
     Tally tally;
     CTaskContextBase context;
-    EXPECT_EQ(context.RunOne(), 1);   // empty
+    EXPECT_EQ(context.RunOne(), 1);  // empty
     context.PushBack(std::make_unique<EventTask>(1, log, tally));
     context.PushBack(std::make_unique<EventTask>(2, log, tally, 0));
     context.PushBack(std::make_unique<EventTask>(3, log, tally));
     EXPECT_EQ(context.RunOne(), 1);
     EXPECT_EQ(tally.afterSuccess.load(), 1);
     EXPECT_EQ(tally.alive.load(), 2);
-    EXPECT_EQ(context.RunOne(), 0);   // failed: removed, deleted, and nothing later runs
+    EXPECT_EQ(context.RunOne(), 0);  // failed: removed, deleted, and nothing later runs
     EXPECT_TRUE(context.StopRunning().IsSet());
     EXPECT_EQ(tally.alive.load(), 1);
     EXPECT_EQ(context.RunOne(), 1);
@@ -175,11 +174,11 @@ TEST(TaskThreadBase2Test, ClearTasksWhileOneRuns) {
     thread.Start();
     ASSERT_TRUE(started.Wait(10000));
     context.ClearTasks();
-    EXPECT_EQ(tally.alive.load(), 1);   // only the running task is still alive
+    EXPECT_EQ(tally.alive.load(), 1);  // only the running task is still alive
     EXPECT_TRUE(context.IsEmpty());
     gate.Set();
     EXPECT_TRUE(WaitUntil([&] { return tally.alive.load() == 0; }));
-    EXPECT_EQ(tally.afterSuccess.load(), 0);   // it was cancelled
+    EXPECT_EQ(tally.afterSuccess.load(), 0);  // it was cancelled
     EXPECT_EQ(log.Ids(), (std::vector<int>{1}));
 }
 
@@ -244,7 +243,7 @@ TEST(TaskThreadBase2Test, LifetimeLinkBothWays) {
             thread.Attach(&context);
             thread.Start();
             context.PushBack(std::make_unique<EventTask>(1, log, tally));
-        }   // the queue stops the thread before it goes
+        }  // the queue stops the thread before it goes
         EXPECT_FALSE(thread.HasThread());
         EXPECT_EQ(thread.GetContext(), nullptr);
     }
@@ -290,5 +289,5 @@ TEST(TaskThreadBase2Test, StressProducersWhileThreadFires) {
     EXPECT_TRUE(WaitUntil([&] { return tally.alive.load() == 0; }));
 }
 
-} // namespace
-} // namespace QVO::BASE
+}  // namespace
+}  // namespace QVO::BASE

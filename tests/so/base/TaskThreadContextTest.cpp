@@ -37,7 +37,7 @@ struct CountingIdle final : ITask2 {
 class WatchedContext : public CTaskThreadContext {
 public:
     using CTaskThreadContext::CTaskThreadContext;
-    ~WatchedContext() override { Stop(); }   // the worker calls into this class until stopped
+    ~WatchedContext() override { Stop(); }  // the worker calls into this class until stopped
     bool SuspendRequested() const { return suspendRequest_.IsSet(); }
 };
 
@@ -47,7 +47,7 @@ TEST(TaskThreadContextTest, StartBeforeInitIsRejected) {
     EXPECT_EQ(context.Start(), kTaskE_UNEXPECTED);
     EXPECT_FALSE(context.HasThread());
     EXPECT_EQ(context.GetState(), TaskThreadState::New);
-    EXPECT_EQ(context.Resume(), kTaskE_UNEXPECTED);   // Resume without a thread is a Start
+    EXPECT_EQ(context.Resume(), kTaskE_UNEXPECTED);  // Resume without a thread is a Start
     EXPECT_FALSE(context.HasThread());
 }
 
@@ -58,13 +58,13 @@ TEST(TaskThreadContextTest, ControlSequenceStates) {
     EXPECT_EQ(context.Init(&owner), 0);
     EXPECT_EQ(context.GetParameter(), &owner);
     EXPECT_EQ(context.GetState(), TaskThreadState::Initialised);
-    context.Suspend();   // no thread yet: nothing happens
+    context.Suspend();  // no thread yet: nothing happens
     EXPECT_EQ(context.GetState(), TaskThreadState::Initialised);
 
     EXPECT_EQ(context.Start(), 0);
     EXPECT_EQ(context.GetState(), TaskThreadState::Running);
     EXPECT_TRUE(context.HasThread());
-    EXPECT_EQ(context.Init(&owner), kTaskE_UNEXPECTED);   // not while the worker lives
+    EXPECT_EQ(context.Init(&owner), kTaskE_UNEXPECTED);  // not while the worker lives
 
     context.Suspend();
     EXPECT_EQ(context.GetState(), TaskThreadState::Suspended);
@@ -116,7 +116,7 @@ TEST(TaskThreadContextTest, UnfinishedTaskRunsAgainBeforeTheNext) {
 TEST(TaskThreadContextTest, RunOneResultsAndQueue) {
     CTaskThreadContext context(FastTiming());
     RunLog log;
-    EXPECT_EQ(context.RunOne(), 1);   // empty queue: nothing to run
+    EXPECT_EQ(context.RunOne(), 1);  // empty queue: nothing to run
     context.PushBack(MakeTask(1, log, TaskBehaviour{}.Unfinished(1)));
     EXPECT_EQ(context.RunOne(), 0);
     EXPECT_EQ(context.GetTaskCount(), 1);
@@ -147,7 +147,7 @@ TEST(TaskThreadContextTest, ThrowingTaskStopsLaterTasks) {
         EXPECT_EQ(context.RunOne(), 1);
         EXPECT_EQ(context.RunOne(), 1);
         EXPECT_EQ(log.Ids(), (std::vector<int>{1}));
-        EXPECT_EQ(context.GetTaskCount(), 2);   // tasks stay queued
+        EXPECT_EQ(context.GetTaskCount(), 2);  // tasks stay queued
     }
 }
 
@@ -205,7 +205,7 @@ TEST(TaskThreadContextTest, UrgentTaskQueuedDuringExecuteIsKept) {
 TEST(TaskThreadContextTest, CancelFrontCancelsOnlyTheFront) {
     CTaskThreadContext context(FastTiming());
     RunLog log;
-    context.CancelFront();   // empty: nothing to do
+    context.CancelFront();  // empty: nothing to do
     auto first = MakeTask(1, log);
     auto second = MakeTask(2, log);
     context.PushBack(first);
@@ -267,7 +267,7 @@ TEST(TaskThreadContextTest, SuspendWaitsForRunningTask) {
     ASSERT_TRUE(started.Wait(10000));
     auto suspended = std::async(std::launch::async, [&] {
         context.Suspend();
-        return log.Count();   // what had run when Suspend returned
+        return log.Count();  // what had run when Suspend returned
     });
     ASSERT_TRUE(WaitUntil([&] { return context.SuspendRequested(); }));
     gate.Set();
@@ -360,7 +360,7 @@ TEST(TaskThreadContextTest, TaskStopsItsOwnWorker) {
     context.Start();
     EXPECT_TRUE(context.StopAcknowledged().Wait(10000));
     EXPECT_EQ(context.GetState(), TaskThreadState::Stopped);
-    EXPECT_EQ(context.Start(), 0);   // joins the old worker first
+    EXPECT_EQ(context.Start(), 0);  // joins the old worker first
     context.PushBack(MakeTask(2, log));
     EXPECT_TRUE(WaitUntil([&] { return log.Count() == 2; }));
 }
@@ -463,5 +463,5 @@ TEST(TaskThreadContextTest, StressProducersWhileWorkerDrains) {
     EXPECT_TRUE(context.IsEmpty());
 }
 
-} // namespace
-} // namespace QVO::BASE
+}  // namespace
+}  // namespace QVO::BASE

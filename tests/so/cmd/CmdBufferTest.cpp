@@ -26,8 +26,8 @@ std::vector<uint8_t> Sequence(size_t count, uint8_t first = 1) {
 ::testing::AssertionResult HoldsTrailingZeros(const PrinterBuffer& buffer) {
     const auto block = buffer.Block();
     if (buffer.Size() >= block.size())
-        return ::testing::AssertionFailure() << "no room for the trailing zero: size " << buffer.Size()
-                                             << ", capacity " << block.size();
+        return ::testing::AssertionFailure()
+               << "no room for the trailing zero: size " << buffer.Size() << ", capacity " << block.size();
     for (size_t i = buffer.Size(); i < block.size(); ++i)
         if (block[i] != 0) return ::testing::AssertionFailure() << "non-zero byte at " << i;
     return ::testing::AssertionSuccess();
@@ -37,8 +37,8 @@ struct GrowthCase {
     const char* what;
     int32_t capacity;
     int32_t step;
-    size_t prefill;     // bytes appended one at a time first
-    size_t appended;    // then appended in one call (1 = the single-byte overload)
+    size_t prefill;   // bytes appended one at a time first
+    size_t appended;  // then appended in one call (1 = the single-byte overload)
     int32_t expectedCapacity;
 };
 

@@ -35,7 +35,8 @@ TEST_F(CmdRX4270Test, MissingCommandsAppendNothing) {
         {"DLE DC4 short", Do([](ICmdHelper& h, PrinterBuffer& b) { h.RealTimeShortCommand(b); }), true, ""},
         {"clear buffers", Do([](ICmdHelper& h, PrinterBuffer& b) { h.ClearPrinterBuffers(b); }), true, ""},
         {"ESC SP", Do([](ICmdHelper& h, PrinterBuffer& b) { h.CharacterSpacing(b, 3); }), true, ""},
-        {"bit image", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectBitImageMode(b, 0, 1, Filled(1)); }, false, ""},
+        {"bit image", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectBitImageMode(b, 0, 1, Filled(1)); }, false,
+         ""},
         {"font", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectCharacterFont(b, 0); }, false, ""},
         {"ESC R", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SelectInternationalSet(b, 8); }), true, ""},
         {"ESC S", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SelectStandardMode(b); }), true, ""},
@@ -58,7 +59,8 @@ TEST_F(CmdRX4270Test, MissingCommandsAppendNothing) {
         {"GS \\", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SetRelativeVerticalPosition(b, 3); }), true, ""},
         {"GS a", Do([](ICmdHelper& h, PrinterBuffer& b) { h.EnableAutoStatusBack(b, 0xFF); }), true, ""},
         {"reset counter", [](ICmdHelper& h, PrinterBuffer& b) { return h.ResetMaintenanceCounter(b, 20); }, false, ""},
-        {"request counter", [](ICmdHelper& h, PrinterBuffer& b) { return h.RequestMaintenanceCounter(b, 20); }, false, ""},
+        {"request counter", [](ICmdHelper& h, PrinterBuffer& b) { return h.RequestMaintenanceCounter(b, 20); }, false,
+         ""},
     };
     RunCases(helper, cases);
     std::array<uint8_t, 3> record = {0xAB, 0xAB, 0xAB};
@@ -112,10 +114,14 @@ TEST_F(CmdRX4270Test, OwnCommands) {
         {"HRI font 49", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectHriFont(b, 49); }, true, "1D 66 31"},
         {"HRI font 1", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectHriFont(b, 1); }, true, "1D 66 01"},
         {"HRI font 2 refused", [](ICmdHelper& h, PrinterBuffer& b) { return h.SelectHriFont(b, 2); }, false, ""},
-        {"FS p normal", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 1, 'X', 0, 0); }), true, "1C 70 01 00"},
-        {"FS p double width", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 2, 0, 1, 0); }), true, "1C 70 02 01"},
-        {"FS p double height", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 2, 0, 0, 1); }), true, "1C 70 02 02"},
-        {"FS p both", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 3, 0, 5, 7); }), true, "1C 70 03 03"},
+        {"FS p normal", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 1, 'X', 0, 0); }), true,
+         "1C 70 01 00"},
+        {"FS p double width", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 2, 0, 1, 0); }), true,
+         "1C 70 02 01"},
+        {"FS p double height", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 2, 0, 0, 1); }), true,
+         "1C 70 02 02"},
+        {"FS p both", Do([](ICmdHelper& h, PrinterBuffer& b) { h.PrintNvGraphics(b, 3, 0, 5, 7); }), true,
+         "1C 70 03 03"},
         {"FS q padded", Do([](ICmdHelper& h, PrinterBuffer& b) {
              const uint8_t data[] = {0x81};
              h.DefineNvGraphics(b, 'A', 'B', false, 9, 2, data);
@@ -126,36 +132,42 @@ TEST_F(CmdRX4270Test, OwnCommands) {
              h.DefineNvGraphics(b, 0, 0, true, 8, 1, data);
          }),
          true, "1C 71 01 08 00 01 00 11 22"},
-        {"segments", [](ICmdHelper& h, PrinterBuffer& b) {
+        {"segments",
+         [](ICmdHelper& h, PrinterBuffer& b) {
              const LineSegment segments[] = {{10, 200}, {300, 400}};
              return h.DrawLineSegments(b, segments, 2);
          },
          true, "1D 27 02 0A 00 C8 00 2C 01 90 01"},
-        {"eight segments", [](ICmdHelper& h, PrinterBuffer& b) {
+        {"eight segments",
+         [](ICmdHelper& h, PrinterBuffer& b) {
              const std::vector<LineSegment> segments(8, LineSegment{1, 2});
              return h.DrawLineSegments(b, segments, 8);
          },
-         true, "1D 27 08 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00"},
-        {"nine segments refused", [](ICmdHelper& h, PrinterBuffer& b) {
+         true,
+         "1D 27 08 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00 01 00 02 00"},
+        {"nine segments refused",
+         [](ICmdHelper& h, PrinterBuffer& b) {
              const std::vector<LineSegment> segments(9);
              return h.DrawLineSegments(b, segments, 9);
          },
          false, ""},
-        {"count beyond the list refused", [](ICmdHelper& h, PrinterBuffer& b) {
+        {"count beyond the list refused",
+         [](ICmdHelper& h, PrinterBuffer& b) {
              const LineSegment segments[] = {{1, 2}};
              return h.DrawLineSegments(b, segments, 2);
          },
          false, ""},
-        {"curved text", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 1, 100, Text("AB"), 2); }, true,
-         "1D 22 01 64 00 41 42 00"},
+        {"curved text", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 1, 100, Text("AB"), 2); },
+         true, "1D 22 01 64 00 41 42 00"},
         {"curved text mode 0, length shorter than text",
          [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 0, 0x0203, Text("ABC"), 1); }, true,
          "1D 22 00 03 02 41 00"},
-        {"curved text mode 2 refused", [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 2, 0, Text("A"), 1); },
-         false, ""},
+        {"curved text mode 2 refused",
+         [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 2, 0, Text("A"), 1); }, false, ""},
         {"curved text length beyond text",
          [](ICmdHelper& h, PrinterBuffer& b) { return h.PrintCurvedText(b, 0, 0, Text("A"), 2); }, false, ""},
-        {"curved text with NUL", [](ICmdHelper& h, PrinterBuffer& b) {
+        {"curved text with NUL",
+         [](ICmdHelper& h, PrinterBuffer& b) {
              const uint8_t text[] = {'A', 0, 'B'};
              return h.PrintCurvedText(b, 0, 0, text, 3);
          },
@@ -168,11 +180,15 @@ TEST_F(CmdRX4270Test, OwnCommands) {
 // other data than follows, so such a raster is not sent.
 TEST_F(CmdRX4270Test, RasterSizesBeyondTheirSixteenBitFieldsSendNothing) {
     const std::vector<OpCase> cases = {
-        {"FS q 65536 wide", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 65536, 1, {}); }), true, ""},
-        {"FS q negative height", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, true, 8, -2, {}); }), true, ""},
-        {"FS q widest int", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0x7FFFFFFF, 1, {}); }), true, ""},
-        {"FS q 65535 high, no width", Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0, 65535, {}); }),
-         true, "1C 71 01 00 00 FF FF"},
+        {"FS q 65536 wide",
+         Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 65536, 1, {}); }), true, ""},
+        {"FS q negative height",
+         Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, true, 8, -2, {}); }), true, ""},
+        {"FS q widest int",
+         Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0x7FFFFFFF, 1, {}); }), true, ""},
+        {"FS q 65535 high, no width",
+         Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 1, 0, false, 0, 65535, {}); }), true,
+         "1C 71 01 00 00 FF FF"},
     };
     RunCases(helper, cases);
 }

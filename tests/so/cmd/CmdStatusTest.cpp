@@ -15,9 +15,7 @@ using namespace QVO::Opos;
 // Sentinel so a parser that writes a field it should not touch is caught.
 constexpr int32_t kUntouched = 0x5A5A;
 
-tagPrinterStatus Sentinel() {
-    return {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched, kUntouched};
-}
+tagPrinterStatus Sentinel() { return {kUntouched, kUntouched, kUntouched, kUntouched, kUntouched, kUntouched}; }
 
 struct AsbCase {
     const char* name;
@@ -163,7 +161,8 @@ TEST(CmdStatusTest, StatusByteComparisonByKind) {
     EXPECT_EQ(helper.CompareStatusByte(0x1E, paper, kStatusByteRollPaper), PTR_SUE_REC_NEAREMPTY);
     EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, kStatusByteRollPaper), PTR_SUE_REC_EMPTY);
     EXPECT_EQ(helper.CompareStatusByte(0x7E, paper, kStatusByteRollPaper), 0);
-    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, kStatusByteRollPaper), PTR_SUE_REC_NEAREMPTY);  // paper end cleared first
+    EXPECT_EQ(helper.CompareStatusByte(0x12, paper, kStatusByteRollPaper),
+              PTR_SUE_REC_NEAREMPTY);  // paper end cleared first
     EXPECT_EQ(helper.CompareStatusByte(0x12, paper, kStatusByteRollPaper), PTR_SUE_REC_PAPEROK);
     EXPECT_EQ(paper, 0x12);
     uint8_t other = 0;

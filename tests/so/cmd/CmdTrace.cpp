@@ -84,15 +84,24 @@ private:
         const uint8_t b = At(0);
         if (b >= 0x20 && b < 0x7F) return Text();
         switch (b) {
-            case 0x09: return Command("HT", 1, 0);
-            case 0x0A: return Command("LF", 1, 0);
-            case 0x0C: return Command("FF", 1, 0);
-            case 0x18: return Command("CAN", 1, 0);
-            case 0x1B: return Left() >= 2 ? Esc() : Command("ESC", 1, 0);
-            case 0x1D: return Left() >= 2 ? Gs() : Command("GS", 1, 0);
-            case 0x1C: return Left() >= 2 ? Fs() : Command("FS", 1, 0);
-            case 0x10: return Left() >= 2 ? Dle() : Command("DLE", 1, 0);
-            default: return Command(Hex(bytes_.subspan(pos_, 1)), 1, 0);
+            case 0x09:
+                return Command("HT", 1, 0);
+            case 0x0A:
+                return Command("LF", 1, 0);
+            case 0x0C:
+                return Command("FF", 1, 0);
+            case 0x18:
+                return Command("CAN", 1, 0);
+            case 0x1B:
+                return Left() >= 2 ? Esc() : Command("ESC", 1, 0);
+            case 0x1D:
+                return Left() >= 2 ? Gs() : Command("GS", 1, 0);
+            case 0x1C:
+                return Left() >= 2 ? Fs() : Command("FS", 1, 0);
+            case 0x10:
+                return Left() >= 2 ? Dle() : Command("DLE", 1, 0);
+            default:
+                return Command(Hex(bytes_.subspan(pos_, 1)), 1, 0);
         }
     }
 
@@ -117,13 +126,39 @@ private:
     void Esc() {
         const std::string name = Name("ESC");
         switch (At(1)) {
-            case '@': case '2': case 'L': case 'S': case 0x1B: return Command(name, 2, 0);
-            case '!': case '%': case '-': case '3': case '=': case '?': case 'E': case 'G': case 'J': case 'M':
-            case 'R': case 'T': case 'V': case 'a': case 'd': case 't': case '{': case ' ':
+            case '@':
+            case '2':
+            case 'L':
+            case 'S':
+            case 0x1B:
+                return Command(name, 2, 0);
+            case '!':
+            case '%':
+            case '-':
+            case '3':
+            case '=':
+            case '?':
+            case 'E':
+            case 'G':
+            case 'J':
+            case 'M':
+            case 'R':
+            case 'T':
+            case 'V':
+            case 'a':
+            case 'd':
+            case 't':
+            case '{':
+            case ' ':
                 return Command(name, 2, 1);
-            case '$': case '\\': case 'c': return Command(name, 2, 2);
-            case 'p': return Command(name, 2, 3);
-            case 'W': return Command(name, 2, 8);
+            case '$':
+            case '\\':
+            case 'c':
+                return Command(name, 2, 2);
+            case 'p':
+                return Command(name, 2, 3);
+            case 'W':
+                return Command(name, 2, 8);
             case 'D': {
                 size_t n = 0;
                 while (2 + n < Left() && At(2 + n) != 0) ++n;
@@ -134,53 +169,94 @@ private:
                 const size_t n = Word(3) * (At(2) >= 32 ? 3 : 1);
                 return Command(name, 2, 3, n);
             }
-            case '(': return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 2);
-            default: return Command(name, 2, 0);
+            case '(':
+                return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 2);
+            default:
+                return Command(name, 2, 0);
         }
     }
 
     void Gs() {
         const std::string name = Name("GS");
         switch (At(1)) {
-            case ':': return Command(name, 2, 0);
-            case '!': case '/': case 'B': case 'H': case 'I': case 'a': case 'b': case 'f': case 'h': case 'r':
-            case 'w': case 'E':
+            case ':':
+                return Command(name, 2, 0);
+            case '!':
+            case '/':
+            case 'B':
+            case 'H':
+            case 'I':
+            case 'a':
+            case 'b':
+            case 'f':
+            case 'h':
+            case 'r':
+            case 'w':
+            case 'E':
                 return Command(name, 2, 1);
-            case '$': case 'L': case 'P': case 'W': case '\\': return Command(name, 2, 2);
-            case '^': return Command(name, 2, 3);
-            case 'g': return Command(name, 2, 4);
-            case 'V': return Command(name, 2, Left() > 2 && At(2) == 'A' ? 2 : 1);
-            case '(': return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 2);
-            case '8': return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 4);
-            case '*': return Left() < 4 ? Command(name, 2, Left() - 2) : Command(name, 2, 2, At(2) * At(3) * 8u);
-            case 'k': return Left() < 4 ? Command(name, 2, Left() - 2) : Command(name, 2, 2, At(3));
-            case '\'': return Left() < 3 ? Command(name, 2, 0) : Command(name, 2, 1, At(2) * 4u);
+            case '$':
+            case 'L':
+            case 'P':
+            case 'W':
+            case '\\':
+                return Command(name, 2, 2);
+            case '^':
+                return Command(name, 2, 3);
+            case 'g':
+                return Command(name, 2, 4);
+            case 'V':
+                return Command(name, 2, Left() > 2 && At(2) == 'A' ? 2 : 1);
+            case '(':
+                return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 2);
+            case '8':
+                return Framed(name + static_cast<char>(Left() > 2 ? At(2) : '?'), 3, 4);
+            case '*':
+                return Left() < 4 ? Command(name, 2, Left() - 2) : Command(name, 2, 2, At(2) * At(3) * 8u);
+            case 'k':
+                return Left() < 4 ? Command(name, 2, Left() - 2) : Command(name, 2, 2, At(3));
+            case '\'':
+                return Left() < 3 ? Command(name, 2, 0) : Command(name, 2, 1, At(2) * 4u);
             case '"': {
                 size_t n = 0;
                 while (5 + n < Left() && At(5 + n) != 0) ++n;
                 return Command(name, 2, 3, n + (5 + n < Left() ? 1 : 0));
             }
-            default: return Command(name, 2, 0);
+            default:
+                return Command(name, 2, 0);
         }
     }
 
     void Fs() {
         const std::string name = Name("FS");
         switch (At(1)) {
-            case '&': case '.': return Command(name, 2, 0);
-            case '!': case '-': case 'C': case 'W': return Command(name, 2, 1);
-            case 'S': case 'p': return Command(name, 2, 2);
-            case 'q': return Command(name, 2, 0, Left() - 2);
-            default: return Command(name, 2, 0);
+            case '&':
+            case '.':
+                return Command(name, 2, 0);
+            case '!':
+            case '-':
+            case 'C':
+            case 'W':
+                return Command(name, 2, 1);
+            case 'S':
+            case 'p':
+                return Command(name, 2, 2);
+            case 'q':
+                return Command(name, 2, 0, Left() - 2);
+            default:
+                return Command(name, 2, 0);
         }
     }
 
     void Dle() {
         switch (At(1)) {
-            case 0x04: return Command("DLE EOT", 2, 1);
-            case 0x05: return Command("DLE ENQ", 2, 1);
-            case 0x14: return Command("DLE DC4", 2, 0);
-            default: return Command("DLE", 1, 0);
+            case 0x04:
+                return Command("DLE EOT", 2, 1);
+            case 0x05:
+                return Command("DLE ENQ", 2, 1);
+            case 0x14:
+                return Command("DLE DC4", 2, 0);
+            default:
+                return Command("DLE", 1, 0);
         }
     }
 

@@ -16,7 +16,8 @@ using Peers::PtyPair;
 class PortSerialTest : public ::testing::Test {
 protected:
     PortSerialTest() {
-        settings_.ParseSettings((std::wstring(pty_.slavePath().begin(), pty_.slavePath().end()) + L",BaudRate_9600").c_str());
+        settings_.ParseSettings(
+            (std::wstring(pty_.slavePath().begin(), pty_.slavePath().end()) + L",BaudRate_9600").c_str());
     }
 
     // Short line time-outs so a silent printer costs milliseconds; tests that read a

@@ -63,11 +63,16 @@ TEST(PortSettingsTest, SerialNameAndBaudRate) {
         uint32_t baud;
     };
     const Case cases[] = {
-        {L"COM3,BaudRate_9600", L"\\\\.\\COM3", 9600}, {L"COM3", L"\\\\.\\COM3", 115200},
-        {L"COM3,9600", L"\\\\.\\COM3", 115200},        {L"COM3,B_9600", L"\\\\.\\COM3", 115200},
-        {L"COM3,Baud_x", L"\\\\.\\COM3", 0},           {L"COM3,,BaudRate_19200", L"\\\\.\\COM3", 19200},
-        {L"COM3,BaudRate_-5", L"\\\\.\\COM3", 0},      {L"COM3,BaudRate_99999999999999", L"\\\\.\\COM3", 0},
-        {L",", L"Auto", 115200},                       {L"COM1,Ba_38400x", L"\\\\.\\COM1", 38400},
+        {L"COM3,BaudRate_9600", L"\\\\.\\COM3", 9600},
+        {L"COM3", L"\\\\.\\COM3", 115200},
+        {L"COM3,9600", L"\\\\.\\COM3", 115200},
+        {L"COM3,B_9600", L"\\\\.\\COM3", 115200},
+        {L"COM3,Baud_x", L"\\\\.\\COM3", 0},
+        {L"COM3,,BaudRate_19200", L"\\\\.\\COM3", 19200},
+        {L"COM3,BaudRate_-5", L"\\\\.\\COM3", 0},
+        {L"COM3,BaudRate_99999999999999", L"\\\\.\\COM3", 0},
+        {L",", L"Auto", 115200},
+        {L"COM1,Ba_38400x", L"\\\\.\\COM1", 38400},
     };
     for (const Case& c : cases) {
         SerialPortSettings s;
@@ -266,7 +271,8 @@ TEST(PortUsbModelTest, TableShapeAndLookup) {
     }
     EXPECT_EQ(fragments.size(), 5u);
     EXPECT_EQ(names.size(), 33u) << "a repeated name would never be reached";
-    for (const wchar_t* known : {L"RX4270", L"RX4270SMB", L"RX610", L"TM-T88IV"}) EXPECT_TRUE(names.count(known)) << known;
+    for (const wchar_t* known : {L"RX4270", L"RX4270SMB", L"RX610", L"TM-T88IV"})
+        EXPECT_TRUE(names.count(known)) << known;
 
     EXPECT_STREQ(LookupUsbHardwareId(L"TM-T88IV"), L"VID_04B8&PID_0202");
     EXPECT_STREQ(LookupUsbHardwareId(L"tm-t88iv"), kDefaultUsbHardwareId);
@@ -292,13 +298,22 @@ TEST(PortNamesTest, WindowsNamesMapToDeviceFiles) {
         std::string expected;
     };
     const Case cases[] = {
-        {L"\\\\.\\COM1", dir / "dos/com1"}, {L"COM1", dir / "dos/com1"},   {L"\\\\.\\COM2", "/dev/ttyS1"},
-        {L"COM12", "/dev/ttyS11"},          {L"LPT1", "/dev/lp0"},         {L"LPT2", dir / "dos/lpt2"},
-        {L"/dev/usb/lp3", "/dev/usb/lp3"},  {L"\\\\.\\/dev/pts/9", "/dev/pts/9"},
-        {L"Auto", ""},                      {L"COM0", ""},                 {L"COMx", ""},
-        {L"\\\\.\\", ""},                   {L"LPT", ""},
+        {L"\\\\.\\COM1", dir / "dos/com1"},
+        {L"COM1", dir / "dos/com1"},
+        {L"\\\\.\\COM2", "/dev/ttyS1"},
+        {L"COM12", "/dev/ttyS11"},
+        {L"LPT1", "/dev/lp0"},
+        {L"LPT2", dir / "dos/lpt2"},
+        {L"/dev/usb/lp3", "/dev/usb/lp3"},
+        {L"\\\\.\\/dev/pts/9", "/dev/pts/9"},
+        {L"Auto", ""},
+        {L"COM0", ""},
+        {L"COMx", ""},
+        {L"\\\\.\\", ""},
+        {L"LPT", ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(ResolveDeviceName(c.name, env), c.expected) << std::string(c.name, c.name + wcslen(c.name));
+    for (const Case& c : cases)
+        EXPECT_EQ(ResolveDeviceName(c.name, env), c.expected) << std::string(c.name, c.name + wcslen(c.name));
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ using Peers::LoopbackPrinter;
 using Peers::TempDir;
 using Platform::UniqueFd;
 
-std::unique_ptr<TCPIPPort> MakePort(uint16_t port, const PortEnvironment& env, const std::wstring& address = L"127.0.0.1") {
+std::unique_ptr<TCPIPPort> MakePort(uint16_t port, const PortEnvironment& env,
+                                    const std::wstring& address = L"127.0.0.1") {
     TCPIPPortSettings s;
     s.ParseSettings((address + L"," + std::to_wstring(port)).c_str());
     return std::make_unique<TCPIPPort>(s, env);
@@ -47,7 +48,8 @@ TEST(PortTcpLockTest, OnePortPerPrinterAddress) {
     EXPECT_EQ(second->Open(), 0);
     EXPECT_EQ(second->GetSystemError(), EBUSY);
     EXPECT_EQ(second->GetLastErrorCode(), kPortLockError);
-    EXPECT_EQ(Text(*second), L"The printer at 127.0.0.1:" + std::to_wstring(printer.port()) + L" is in use by another port");
+    EXPECT_EQ(Text(*second),
+              L"The printer at 127.0.0.1:" + std::to_wstring(printer.port()) + L" is in use by another port");
     EXPECT_EQ(second->IsOpen(), 0);
     first->Close();
     EXPECT_EQ(second->Open(), 1);
@@ -153,8 +155,10 @@ TEST(PortTcpLockTest, HostileLockPathsAreRefused) {
     for (bool fifo : {false, true}) {
         std::error_code ec;
         fs::remove(name, ec);
-        if (fifo) ASSERT_EQ(::mkfifo(name.c_str(), 0666), 0);
-        else fs::create_symlink(dir / "elsewhere", name);
+        if (fifo)
+            ASSERT_EQ(::mkfifo(name.c_str(), 0666), 0);
+        else
+            fs::create_symlink(dir / "elsewhere", name);
         auto port = MakePort(printer.port(), WithLockDir(locks));
         EXPECT_EQ(port->Open(), 0);
         EXPECT_EQ(port->GetLastErrorCode(), kPortLockError);
@@ -169,12 +173,16 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
 
 private:
@@ -202,8 +210,7 @@ TEST(PortTcpLockTest, OneLockDirectoryForEveryUserAndSession) {
         EXPECT_EQ(PortEnvironment::FromProcess().lockDir, "/tmp/quvo-test-locks");
     }
 
-    if (::access(fs::path(kDefaultLockDir).parent_path().c_str(), W_OK) != 0 &&
-        ::access(kDefaultLockDir, W_OK) != 0)
+    if (::access(fs::path(kDefaultLockDir).parent_path().c_str(), W_OK) != 0 && ::access(kDefaultLockDir, W_OK) != 0)
         GTEST_SKIP() << "the system lock directory is not writable here";
     LoopbackPrinter printer;
     auto first = MakePort(printer.port(), a);

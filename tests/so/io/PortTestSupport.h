@@ -93,7 +93,8 @@ public:
         std::vector<uint8_t> got;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
         while (got.size() < count) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd pfd{fd, POLLIN, 0};
             if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;

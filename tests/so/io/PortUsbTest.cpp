@@ -33,8 +33,10 @@ public:
         const std::string lp = "lp" + std::to_string(printerNode);
         std::filesystem::create_directories(Devices() + "/" + name + ":1.0/usbmisc/" + lp);
         const std::string node = env_.devRoot + "/usb/" + lp;
-        if (nodeTarget.empty()) Peers::WriteTextFile(node, "");
-        else std::filesystem::create_symlink(nodeTarget, node);
+        if (nodeTarget.empty())
+            Peers::WriteTextFile(node, "");
+        else
+            std::filesystem::create_symlink(nodeTarget, node);
     }
 
     std::string Node(int n) const { return env_.devRoot + "/usb/lp" + std::to_string(n); }
@@ -82,8 +84,15 @@ TEST(PortUsbTest, MatchingRulesAndEnumerationOrder) {
         {"adapter", {{"1-1", "3f1e", "1284", 2}}, L"VID_04B8&PID_0202", 2, 1},
         {"vendor only, any product", {{"1-4", "3f1d", "7777", 5}}, L"VID_04B8&PID_0202", 5, 0},
         {"earlier vendor-only beats later configured",
-         {{"1-1", "3f1d", "7777", 6}, {"1-2", "04b8", "0202", 7}}, L"VID_04B8&PID_0202", 6, 0},
-        {"no printer interface skipped", {{"1-1", "04b8", "0202", -1}, {"1-3", "04b8", "0202", 8}}, L"VID_04B8&PID_0202", 8, 0},
+         {{"1-1", "3f1d", "7777", 6}, {"1-2", "04b8", "0202", 7}},
+         L"VID_04B8&PID_0202",
+         6,
+         0},
+        {"no printer interface skipped",
+         {{"1-1", "04b8", "0202", -1}, {"1-3", "04b8", "0202", 8}},
+         L"VID_04B8&PID_0202",
+         8,
+         0},
         {"nothing matches", {{"1-1", "1234", "0001", 0}, {"1-2", "04b9", "0202", 1}}, L"VID_04B8&PID_0202", -1, 0},
         {"empty fragment matches nothing by itself", {{"1-1", "1234", "0001", 0}}, L"", -1, 0},
     };

@@ -37,10 +37,11 @@ TEST_F(EngineOnVirtualPrinter, ClaimInitialisesThePrinterAndEnableReadsItsStatus
     // Claim: initialise, 100 ms, the set-up commands, then the printer's information;
     // enable: the printer selected, the line spacing and the character format reset.
     const std::string trace = Joined(printer_.Trace());
-    EXPECT_EQ(trace.rfind("ESC @ | ESC = 1 | ESC c 52 252 | ESC c 51 0 | FS & | GS I 65 | GS I 66 | ESC = 1 | GS I 67 | "
-                          "ESC = 1 | GS I 2 | ESC = 1 | ESC 3 30 | ESC ! 0 | ESC a 0 | ESC - 0",
-                          0),
-              0u)
+    EXPECT_EQ(
+        trace.rfind("ESC @ | ESC = 1 | ESC c 52 252 | ESC c 51 0 | FS & | GS I 65 | GS I 66 | ESC = 1 | GS I 67 | "
+                    "ESC = 1 | GS I 2 | ESC = 1 | ESC 3 30 | ESC ! 0 | ESC a 0 | ESC - 0",
+                    0),
+        0u)
         << trace;
     // Automatic status back goes on after the first status read on a network port.
     EXPECT_TRUE(PrinterShows("GS a 255"));

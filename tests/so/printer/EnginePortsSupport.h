@@ -74,8 +74,10 @@ public:
                 settingsText_ = L"127.0.0.1," + std::to_wstring(raw->Port());
                 return true;
             }
-            case PortKind::Serial: return StartPty(kComEntry, L"COM7,BaudRate_19200", error);
-            case PortKind::Parallel: return StartPty(kLptEntry, L"LPT2", error);
+            case PortKind::Serial:
+                return StartPty(kComEntry, L"COM7,BaudRate_19200", error);
+            case PortKind::Parallel:
+                return StartPty(kLptEntry, L"LPT2", error);
             case PortKind::Usb:
                 server_ = std::make_unique<Sim::UsbServer>(printer_, (dir_ / "usb").string());
                 return server_->Start(error);
@@ -95,11 +97,16 @@ public:
 
     const wchar_t* PortType() const {
         switch (kind_) {
-            case PortKind::TcpIp: return L"TCP/IP";
-            case PortKind::Serial: return L"COM";
-            case PortKind::Parallel: return L"LPT";
-            case PortKind::Usb: return L"USB";
-            case PortKind::File: return L"FILE";
+            case PortKind::TcpIp:
+                return L"TCP/IP";
+            case PortKind::Serial:
+                return L"COM";
+            case PortKind::Parallel:
+                return L"LPT";
+            case PortKind::Usb:
+                return L"USB";
+            case PortKind::File:
+                return L"FILE";
         }
         return L"";
     }
@@ -200,8 +207,8 @@ inline std::string Joined(const std::vector<std::string>& trace, size_t from = 0
 }
 
 inline size_t IndexOf(const std::vector<std::string>& trace, const std::string& entry, size_t from = 0) {
-    const auto found = std::find(trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end(),
-                                 entry);
+    const auto found =
+        std::find(trace.begin() + static_cast<std::ptrdiff_t>(std::min(from, trace.size())), trace.end(), entry);
     return static_cast<size_t>(found - trace.begin());
 }
 

@@ -31,11 +31,8 @@ struct PortCase {
 };
 
 const PortCase kPortCases[] = {
-    {"TcpIp", PortKind::TcpIp, true},
-    {"Serial", PortKind::Serial, true},
-    {"Parallel", PortKind::Parallel, true},
-    {"Usb", PortKind::Usb, false},
-    {"File", PortKind::File, false},
+    {"TcpIp", PortKind::TcpIp, true}, {"Serial", PortKind::Serial, true}, {"Parallel", PortKind::Parallel, true},
+    {"Usb", PortKind::Usb, false},    {"File", PortKind::File, false},
 };
 
 // Failures name the case, not its bytes.
@@ -125,8 +122,8 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         for (int i = 0; i < 2; ++i) {
-            printers_[i] = std::make_unique<Sim::VirtualPrinter>(Sim::PrinterIdentity{},
-                                                                 Sim::VirtualPrinter::Rendering::Off);
+            printers_[i] =
+                std::make_unique<Sim::VirtualPrinter>(Sim::PrinterIdentity{}, Sim::VirtualPrinter::Rendering::Off);
             links_[i] = std::make_unique<PrinterLink>(*printers_[i], PortKind::TcpIp, dir_.Path());
             std::string error;
             ASSERT_TRUE(links_[i]->Start(&error)) << error;
@@ -247,9 +244,12 @@ void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
 // The request each poll starts with on a path (none: automatic status back only reads).
 const char* PollRequest(StatusPath path) {
     switch (path) {
-        case StatusPath::AutoStatusBack: return nullptr;
-        case StatusPath::RealTime: return "DLE EOT 1";
-        case StatusPath::TransmitStatus: return "GS r 1";
+        case StatusPath::AutoStatusBack:
+            return nullptr;
+        case StatusPath::RealTime:
+            return "DLE EOT 1";
+        case StatusPath::TransmitStatus:
+            return "GS r 1";
     }
     return nullptr;
 }
@@ -267,14 +267,31 @@ struct StatusStep {
 };
 
 const StatusStep kStatusSteps[] = {
-    {"cover open", [](Sim::VirtualPrinter& p) { p.SetCoverOpen(true); }, PTR_SUE_COVER_OPEN, {true, false, false}, true},
-    {"cover closed", [](Sim::VirtualPrinter& p) { p.SetCoverOpen(false); }, PTR_SUE_COVER_OK, {false, false, false}, true},
-    {"near end", [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::NearEnd); }, PTR_SUE_REC_NEAREMPTY,
-     {false, false, true}, false},
-    {"empty", [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::Empty); }, PTR_SUE_REC_EMPTY,
-     {false, true, true}, false},
-    {"paper back", [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::Normal); }, PTR_SUE_REC_PAPEROK,
-     {false, false, false}, false},
+    {"cover open",
+     [](Sim::VirtualPrinter& p) { p.SetCoverOpen(true); },
+     PTR_SUE_COVER_OPEN,
+     {true, false, false},
+     true},
+    {"cover closed",
+     [](Sim::VirtualPrinter& p) { p.SetCoverOpen(false); },
+     PTR_SUE_COVER_OK,
+     {false, false, false},
+     true},
+    {"near end",
+     [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::NearEnd); },
+     PTR_SUE_REC_NEAREMPTY,
+     {false, false, true},
+     false},
+    {"empty",
+     [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::Empty); },
+     PTR_SUE_REC_EMPTY,
+     {false, true, true},
+     false},
+    {"paper back",
+     [](Sim::VirtualPrinter& p) { p.SetPaper(Sim::PaperLevel::Normal); },
+     PTR_SUE_REC_PAPEROK,
+     {false, false, false},
+     false},
 };
 
 // Polls that may pass between a change and its report: the one in flight and the next.
@@ -367,7 +384,8 @@ constexpr int kRasterRows = 500;       // 32 000 bytes of image per output
 
 std::string SlowOutput(int n) {
     std::string bytes = "job " + std::to_string(n) + "\n";
-    const char header[] = {0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0, char(kRasterRows & 0xFF), char(kRasterRows >> 8)};
+    const char header[] = {
+        0x1D, 0x76, 0x30, 0x00, kRasterWidthBytes, 0, char(kRasterRows & 0xFF), char(kRasterRows >> 8)};
     bytes.append(header, sizeof header);
     bytes.append(size_t{kRasterWidthBytes} * kRasterRows, char(0x55));
     return bytes;
@@ -389,8 +407,8 @@ TEST_P(EnginePollHold, NoStatusPollWhileOutputIsQueued) {
     TestEngine& engine = *under_->engine;
     engine.SetAsyncMode(1);
     for (int n = 0; n < kSlowOutputs; ++n) ASSERT_EQ(engine.SendBytes(SlowOutput(n)), OPOS_SUCCESS);
-    ASSERT_TRUE(WaitUntil([&] { return under_->events.Completed().size() == size_t{kSlowOutputs}; },
-                          std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        WaitUntil([&] { return under_->events.Completed().size() == size_t{kSlowOutputs}; }, std::chrono::seconds(30)));
     const std::string last = "text \"job " + std::to_string(kSlowOutputs - 1) + "\"";
     ASSERT_TRUE(PrinterTraced(printer_, last));
     // Polls start again once the queue is empty.
@@ -407,7 +425,8 @@ TEST_P(EnginePollHold, NoStatusPollWhileOutputIsQueued) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SlowLink, EnginePollHold,
-                         ::testing::Values(StatusCase{"RealTimeOnUsb", L"TM-T88IV", PortKind::Usb, StatusPath::RealTime},
+                         ::testing::Values(StatusCase{"RealTimeOnUsb", L"TM-T88IV", PortKind::Usb,
+                                                      StatusPath::RealTime},
                                            StatusCase{"TransmitStatus58mmOnSerial", L"QP-T58A", PortKind::Serial,
                                                       StatusPath::TransmitStatus}),
                          [](const ::testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });

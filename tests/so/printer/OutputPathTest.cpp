@@ -23,8 +23,8 @@
 namespace QVO::Printer {
 namespace {
 
-using Test::FakePort;
 using QVO::Test::WaitUntil;
+using Test::FakePort;
 
 // What the COM object would have received.
 class RecordingSink : public IPrinterEventHandle {
