@@ -21,7 +21,9 @@ CPrinterBase::CPrinterBase(std::wstring modelName) : modelName_(std::move(modelN
 }
 
 // The worker runs code of this engine (the failure handler) until it has stopped.
-CPrinterBase::~CPrinterBase() {
+CPrinterBase::~CPrinterBase() { StopOutputWorker(); }
+
+void CPrinterBase::StopOutputWorker() {
     if (output_) output_->Stop();
 }
 

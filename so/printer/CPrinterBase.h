@@ -145,6 +145,10 @@ protected:
     void InitProperty();
     void SetFont(int32_t fontIndex);
 
+    // For the model classes: their destructors call it first, as the output worker calls the
+    // builder they own until it has stopped.
+    void StopOutputWorker();
+
     // For the model classes.
     void SetCmdHelper(ICmdHelper* helper) { cmd_ = helper; }
     DeviceParameters& MutableParameters() { return parameters_; }

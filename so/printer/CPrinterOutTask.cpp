@@ -25,13 +25,21 @@ std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t
 
 std::shared_ptr<CPrinterOutTask> CPrinterOutTask::Create(int32_t outputId, std::shared_ptr<CPrinterPort> port,
                                                          std::shared_ptr<CPrinterEventObject> events,
-                                                         OutputHeaps& heaps, std::span<const uint8_t> bytes) {
-    return std::make_shared<CPrinterOutTask>(outputId, std::move(port), std::move(events), CopyToHeap(heaps, bytes));
+                                                         std::shared_ptr<OutputHeaps> heaps,
+                                                         std::span<const uint8_t> bytes) {
+    std::pmr::vector<uint8_t> data = CopyToHeap(*heaps, bytes);
+    return std::make_shared<CPrinterOutTask>(outputId, std::move(port), std::move(events), std::move(heaps),
+                                             std::move(data));
 }
 
 CPrinterOutTask::CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port,
-                                 std::shared_ptr<CPrinterEventObject> events, std::pmr::vector<uint8_t> data)
-    : outputId_(outputId), port_(std::move(port)), events_(std::move(events)), data_(std::move(data)) {}
+                                 std::shared_ptr<CPrinterEventObject> events, std::shared_ptr<OutputHeaps> heaps,
+                                 std::pmr::vector<uint8_t> data)
+    : outputId_(outputId),
+      port_(std::move(port)),
+      events_(std::move(events)),
+      heaps_(std::move(heaps)),
+      data_(std::move(data)) {}
 
 // 1: written (or nothing to write); 0: not written, the bytes are still here for a retry.
 int32_t CPrinterOutTask::Execute() {

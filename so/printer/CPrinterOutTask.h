@@ -29,12 +29,13 @@ class CPrinterOutTask : public BASE::ITaskBase {
 public:
     // Copies `bytes` from the heaps: small outputs from the small heap (the large one when the
     // small is full), large outputs from the large heap.
+    // The task keeps the heaps alive until its copy is given back.
     static std::shared_ptr<CPrinterOutTask> Create(int32_t outputId, std::shared_ptr<CPrinterPort> port,
-                                                   std::shared_ptr<CPrinterEventObject> events, OutputHeaps& heaps,
-                                                   std::span<const uint8_t> bytes);
+                                                   std::shared_ptr<CPrinterEventObject> events,
+                                                   std::shared_ptr<OutputHeaps> heaps, std::span<const uint8_t> bytes);
 
     CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port, std::shared_ptr<CPrinterEventObject> events,
-                    std::pmr::vector<uint8_t> data);
+                    std::shared_ptr<OutputHeaps> heaps, std::pmr::vector<uint8_t> data);
     virtual ~CPrinterOutTask() = default;
 
     int32_t Execute() override;
@@ -50,6 +51,8 @@ private:
     const int32_t outputId_;
     const std::shared_ptr<CPrinterPort> port_;
     const std::shared_ptr<CPrinterEventObject> events_;
+    // Declared before the data: members go in reverse order, so the copy is given back first.
+    const std::shared_ptr<OutputHeaps> heaps_;
     const std::pmr::vector<uint8_t> data_;
     std::atomic<int32_t> running_{0};
     std::atomic<int32_t> cancelled_{0};

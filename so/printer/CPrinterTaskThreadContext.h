@@ -52,12 +52,13 @@ public:
     // of them is reported complete); the queue is no longer held.
     void ClearOutput();
 
-    OutputHeaps& Heaps() { return heaps_; }
+    OutputHeaps& Heaps() { return *heaps_; }
 
 private:
     const std::shared_ptr<CPrinterPort> port_;
     const std::shared_ptr<CPrinterEventObject> events_;
-    OutputHeaps heaps_;
+    // Shared with the queued outputs, which may outlive this object's members.
+    const std::shared_ptr<OutputHeaps> heaps_ = std::make_shared<OutputHeaps>();
     std::atomic<bool> held_{false};
     // Set before the worker starts and not changed while it runs.
     OutputFailureHandler onFailure_;

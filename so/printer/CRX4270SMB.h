@@ -12,7 +12,7 @@ namespace QVO::Printer {
 class CRX4270SMB : public CPrinterBase {
 public:
     explicit CRX4270SMB(std::wstring modelName = L"RX4270SMB");
-    ~CRX4270SMB() override = default;
+    ~CRX4270SMB() override { StopOutputWorker(); }
 
     void SetProperty_Open() override;
     void InitCmdHelper() override;

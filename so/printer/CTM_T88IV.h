@@ -12,7 +12,7 @@ namespace QVO::Printer {
 class CTM_T88IV : public CPrinterBase {
 public:
     explicit CTM_T88IV(std::wstring modelName = L"RX610");
-    ~CTM_T88IV() override = default;
+    ~CTM_T88IV() override { StopOutputWorker(); }
 
     void SetProperty_Open() override;
     void InitCmdHelper() override;

@@ -6,6 +6,7 @@
 #include "so/cmd/PrinterBuffer.h"
 #include "so/io/ParsePortSettings.h"
 #include "so/io/PortFactory.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -29,14 +30,7 @@ using QVO::Printer::PrinterBuffer;
 using QVO::Printer::tagPrinterStatus;
 using QVO::Sim::VirtualPrinter;
 
-bool WaitFor(const std::function<bool()>& cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end) {
-        if (cond()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return cond();
-}
+using QVO::Test::WaitUntil;
 
 class E2ePortsTest : public ::testing::Test {
 protected:
@@ -82,7 +76,7 @@ protected:
         cmd_.FeedAndPartialCut(b);
         ASSERT_EQ(port_->Write(b.Data(), 0, static_cast<int32_t>(b.Size())), 1);
         const std::string expected = "text \"" + line + "\"";
-        EXPECT_TRUE(WaitFor([&] {
+        EXPECT_TRUE(WaitUntil([&] {
             const auto trace = printer_.Trace();
             return std::find(trace.begin(), trace.end(), expected) != trace.end();
         })) << "the printer never printed "
@@ -97,7 +91,7 @@ protected:
         ASSERT_EQ(port_->Write(ask.Data(), 0, static_cast<int32_t>(ask.Size())), 1);
         uint8_t reply = 0;
         int32_t got = 0;
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             int32_t n = 0;
             port_->Read(&reply, 0, 1, n, 0);
             got += n;

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/PosixWait.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/sync/Mutex.h"
 #include "tests/support/WaitUntil.h"
@@ -91,13 +92,10 @@ public:
 
     static std::vector<uint8_t> ReceiveFrom(int fd, size_t count, int deadlineMs) {
         std::vector<uint8_t> got;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+        const auto deadline = Platform::Clock::now() + std::chrono::milliseconds(deadlineMs);
         while (got.size() < count) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
+            const int left = Platform::RemainingMs(deadline);
+            if (left <= 0 || Platform::WaitReady(fd, POLLIN, left) <= 0) break;
             uint8_t buf[512];
             ssize_t n = ::read(fd, buf, std::min(sizeof buf, count - got.size()));
             if (n <= 0) break;

@@ -169,16 +169,17 @@ TEST_F(OutputPathTest, StatusIsPolledOnlyWhileNothingIsQueued) {
 }
 
 TEST(OutputHeapsTest, SmallOutputsUseTheBoundedHeapUntilItIsFull) {
-    OutputHeaps heaps;
+    auto heapsOwner = std::make_shared<OutputHeaps>();
+    OutputHeaps& heaps = *heapsOwner;
     auto port = std::make_shared<CPrinterPort>(std::make_shared<FakePort>());
     std::vector<uint8_t> small(60000, 0x41), large(70000, 0x42);
-    auto a = CPrinterOutTask::Create(1, port, nullptr, heaps, small);
-    auto b = CPrinterOutTask::Create(2, port, nullptr, heaps, large);
+    auto a = CPrinterOutTask::Create(1, port, nullptr, heapsOwner, small);
+    auto b = CPrinterOutTask::Create(2, port, nullptr, heapsOwner, large);
     EXPECT_EQ(a->Heap(), heaps.Small());
     EXPECT_EQ(b->Heap(), heaps.Large());
     EXPECT_EQ(heaps.SmallInUse(), small.size());
     std::vector<std::shared_ptr<CPrinterOutTask>> filling;
-    for (int i = 0; i < 10; ++i) filling.push_back(CPrinterOutTask::Create(3 + i, port, nullptr, heaps, small));
+    for (int i = 0; i < 10; ++i) filling.push_back(CPrinterOutTask::Create(3 + i, port, nullptr, heapsOwner, small));
     // 512 KiB hold eight of them; the rest fall back to the large heap rather than failing.
     EXPECT_LE(heaps.SmallInUse(), kSmallHeapMaximum);
     EXPECT_EQ(filling.back()->Heap(), heaps.Large());
