@@ -142,8 +142,9 @@ TEST_F(OutputPathTest, ClearOutputDropsHeldAndQueuedOutputWithoutCompletions) {
     EXPECT_EQ(WrittenText(), "z");
 }
 
-// A port lock held elsewhere for longer than the output's wait counts as a failed write.
-TEST_F(OutputPathTest, BusyPortLockHoldsTheOutputInsteadOfDroppingIt) {
+// An output waits for a port lock held elsewhere (a status read, a synchronous print) instead
+// of being given up at once.
+TEST_F(OutputPathTest, OutputWaitsForABusyPortLock) {
     ASSERT_TRUE(port_->TimedLock(0));
     context_->QueueOutput(Bytes("late"), false);
     ASSERT_EQ(context_->Start(), 0);
