@@ -92,6 +92,48 @@ public:
     int32_t GetDrawerOpenState(int32_t unused, int32_t* valid);
     void RaiseStateUpdateEvent(int32_t status);
 
+    // --- properties by OPOS index (CPrinterBase_Properties.cpp) ---
+    // A number the engine does not keep reads 0; setting it answers OPOS_E_ILLEGAL.
+    int32_t GetPropertyNumber(int32_t index, int32_t* value);
+    int32_t SetPropertyNumber(int32_t index, int32_t value, int32_t* pRC);
+    int32_t GetPropertyString(int32_t index, std::wstring* value);
+    int32_t SetPropertyString(int32_t index, const std::wstring& value, int32_t* pRC);
+
+    // --- print methods (CPrinterBase_Print.cpp); the station was checked by the caller ---
+    int32_t PrintNormal(int32_t station, const std::wstring& data, int32_t* pRC);
+    int32_t PrintImmediate(int32_t station, const std::wstring& data, int32_t* pRC);
+    int32_t CutPaper(int32_t percentage, int32_t* pRC);
+    // Methods whose formatting code is not part of this engine yet: they answer
+    // OPOS_E_EXTENDED with kExtUnsupported and send nothing.
+    int32_t PrintBarCode(int32_t station, const std::wstring& data, int32_t symbology, int32_t height, int32_t width,
+                         int32_t alignment, int32_t textPosition, int32_t* pRC);
+    int32_t PrintBitmap(int32_t station, const std::wstring& fileName, int32_t width, int32_t alignment, int32_t* pRC);
+    int32_t PrintMemoryBitmap(int32_t station, const std::wstring& data, int32_t type, int32_t width, int32_t alignment,
+                              int32_t* pRC);
+    int32_t SetBitmap(int32_t number, int32_t station, const std::wstring& fileName, int32_t width, int32_t alignment,
+                      int32_t* pRC);
+    int32_t SetLogo(int32_t location, const std::wstring& data, int32_t* pRC);
+    int32_t RotatePrint(int32_t station, int32_t rotation, int32_t* pRC);
+    int32_t TransactionPrint(int32_t station, int32_t control, int32_t* pRC);
+    int32_t ClearPrintArea(int32_t* pRC);
+    int32_t PageModePrint(int32_t control, int32_t* pRC);
+    int32_t PrintLine(int32_t station, const std::wstring& positionList, int32_t* pRC);
+    int32_t PrintCurveText(int32_t station, int32_t textNumber, int32_t textHorizontalPos, const std::wstring& textData,
+                           int32_t* pRC);
+    int32_t CheckHealth(int32_t level, int32_t* pRC);
+    std::wstring CheckHealthText() const { return checkHealthText_; }
+    // The image storage mode; the service object sets 1 after every open.
+    void BitMapMode(int32_t mode) { bitmapMode_ = mode; }
+
+    // --- cash drawer (CPrinterBase_Drawer.cpp) ---
+    void SetupCashDrawer(int32_t pins, int32_t openVoltage, int32_t confirmOpen, int32_t onTime, int32_t offTime,
+                         int32_t closeTimeoutMs);
+    void SetCashDrawerMode(int32_t on);
+    void SetPrinterMode(int32_t on);
+    int32_t OpenDrawer(int32_t* pRC);
+    int32_t WaitForDrawerClose(int32_t beepTimeoutMs, int32_t beepFrequency, int32_t beepDurationMs,
+                               int32_t beepDelayMs, int32_t* pRC);
+
     // --- state read by the COM layer and the properties ---
     bool IsOpened() const { return opened_; }
     bool IsClaimed() const { return claimed_; }
@@ -167,6 +209,12 @@ protected:
 private:
     friend class CPrinterBaseTestAccess;
 
+    // Print-method checks and the plain text path (CPrinterBase_Print.cpp).
+    bool RefusedAsBusy(int32_t* pRC);
+    bool RefusedForPaper(int32_t* pRC);
+    int32_t SendText(const std::wstring& data, int32_t* pRC);
+    int32_t AnswerUnsupported(int32_t* pRC);
+
     // Lifecycle steps shared by disable, release and close.
     void StopOutput();
     bool ProbeStatusAnswer();
@@ -199,7 +247,8 @@ private:
     ICmdHelper* cmd_ = nullptr;
 
     // --- port and output ---
-    IO::PortEnvironment portEnvironment_;
+    // Taken from the process environment unless a test sets its own.
+    IO::PortEnvironment portEnvironment_ = IO::PortEnvironment::FromProcess();
     std::wstring portType_;
     std::shared_ptr<CPrinterPort> port_;
     std::shared_ptr<CPrinterEventObject> events_;
@@ -245,8 +294,16 @@ private:
 
     // --- status cache ---
     tagPrinterStatus cached_{};
-    int32_t openVoltage_ = 1;
-    int32_t modeBits_ = 0;
+    // Mode bits and drawer settings: written by the application's thread, read by the poll.
+    std::atomic<int32_t> modeBits_{0};
+    std::atomic<int32_t> openVoltage_{1};
+    int32_t drawerPins_ = 1;
+    int32_t confirmOpen_ = 0;
+    int32_t pulseOnTime_ = 16;
+    int32_t pulseOffTime_ = 16;
+    int32_t drawerCloseTimeoutMs_ = 60000;
+    int32_t bitmapMode_ = 0;
+    std::wstring checkHealthText_;
 
     // Scratch buffers: the control buffer for the engine's own commands and the reply area.
     PrinterBuffer control_;
