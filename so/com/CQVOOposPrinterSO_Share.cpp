@@ -266,8 +266,9 @@ void CQVOOposPrinterSO::FinalRelease() {
     for (std::wstring& value : values_) value.clear();
     if (eventThread_) {
         stopFiring_.Set();
+        const bool running = eventThread_->HasThread();
         eventThread_->RequestStop();
-        if (eventThread_->StopAcknowledged().Wait(kFinalStopWaitMs) || !eventThread_->HasThread()) {
+        if (!running || eventThread_->StopAcknowledged().Wait(kFinalStopWaitMs)) {
             eventThread_.reset();
             eventQueue_.reset();
         } else {

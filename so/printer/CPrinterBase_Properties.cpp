@@ -105,6 +105,9 @@ int32_t CPrinterBase::SetPropertyNumber(int32_t index, int32_t value, int32_t* p
         case PIDXPtr_MapMode:
             mapMode_ = value;
             break;
+        // Kept by the service object's COM class, which passes the value on.
+        case PIDXPtr_FlagWhenIdle:
+            break;
         default:
             rc = OPOS_E_ILLEGAL;
             break;

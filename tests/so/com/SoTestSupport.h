@@ -16,6 +16,7 @@
 
 #include "opos/CashDrawerControl.h"
 #include "opos/PosPrinterControl.h"
+#include "platform/com/ComPtr.h"
 #include "platform/registry/Registry.h"
 #include "platform/text/TextConv.h"
 #include "sim/Transport.h"
@@ -172,6 +173,48 @@ protected:
 
     Sim::VirtualPrinter printer_{Sim::PrinterIdentity{}, Sim::VirtualPrinter::Rendering::Off};
     std::unique_ptr<Sim::TcpServer> server_;
+};
+
+}  // namespace QVO::Test
+
+namespace QVO::Test {
+
+// The service object called by DISPID, without a control object in between (for what a
+// control object would refuse before it reaches the service object).
+class DirectSo {
+public:
+    DirectSo() {
+        CLSID clsid{};
+        if (SUCCEEDED(CLSIDFromProgID(kSoProgId, &clsid)))
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, so_.PutVoid());
+    }
+    explicit operator bool() const { return static_cast<bool>(so_); }
+    IDispatch* Get() const { return so_.Get(); }
+
+    // The method's long result; INT32_MIN when the call failed at the COM level.
+    int32_t Call(const wchar_t* name, std::vector<Platform::Com::Variant> args = {}) {
+        LPOLESTR n = const_cast<LPOLESTR>(name);
+        DISPID id = DISPID_UNKNOWN;
+        if (FAILED(so_->GetIDsOfNames(IID_NULL, &n, 1, LOCALE_SYSTEM_DEFAULT, &id))) return INT32_MIN;
+        std::vector<VARIANT> reversed;
+        for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(*it->Get());
+        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+        Platform::Com::Variant result;
+        UINT argErr = 0;
+        if (FAILED(so_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr,
+                               &argErr)))
+            return INT32_MIN;
+        return result.AsLong(INT32_MIN);
+    }
+    int32_t Open(const std::wstring& deviceClass, const std::wstring& name) {
+        return Call(L"OpenService", {Platform::Com::Variant(deviceClass), Platform::Com::Variant(name),
+                                     Platform::Com::Variant::Dispatch(nullptr)});
+    }
+    int32_t OpenResult() { return Call(L"GetOpenResult"); }
+    int32_t Number(int32_t index) { return Call(L"GetPropertyNumber", {Platform::Com::Variant(LONG(index))}); }
+
+private:
+    Platform::Com::ComPtr<IDispatch> so_;
 };
 
 }  // namespace QVO::Test
