@@ -32,6 +32,15 @@ constexpr int32_t PTR_EL_NONE = 1;
 constexpr int32_t PTR_EL_RECOVERABLE = 2;
 constexpr int32_t PTR_EL_FATAL = 3;
 
+// ResultCodeExtended after OPOS_E_EXTENDED.
+constexpr int32_t OPOS_EPTR_COVER_OPEN = 201;
+constexpr int32_t OPOS_EPTR_JRN_EMPTY = 202;
+constexpr int32_t OPOS_EPTR_REC_EMPTY = 203;
+constexpr int32_t OPOS_EPTR_SLP_EMPTY = 204;
+constexpr int32_t OPOS_EPTR_SLP_FORM = 205;
+constexpr int32_t OPOS_EPTR_TOOBIG = 206;
+constexpr int32_t OPOS_EPTR_BADFORMAT = 207;
+
 // Logo locations, rotations, transaction and page-mode controls.
 constexpr int32_t PTR_L_TOP = 1;
 constexpr int32_t PTR_L_BOTTOM = 2;

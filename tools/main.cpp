@@ -26,7 +26,8 @@ namespace {
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Usage: quvo COMMAND [ARGS...]\n"
-                 "The command line of the QUVO OPOS printer system: registry, virtual printer, demo.\n\n"
+                 "The command line of the QUVO OPOS printer system: devices, status, registration,\n"
+                 "registry, virtual printer, demo.\n\n"
                  "Commands:\n");
     for (const auto& c : QVO::Tools::Commands()) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
     std::fprintf(out, "\nRun 'quvo COMMAND --help' for the options of a command.\n");
