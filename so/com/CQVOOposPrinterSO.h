@@ -65,7 +65,8 @@ public:
     static const Platform::Com::DispatchTable& Table();
     // Instances alive in the process (for DllCanUnloadNow).
     static int32_t LiveInstances();
-    // True on an event thread whose primary has stopped firing (it is being disabled).
+    // True on an event thread while it fires, and when its primary has stopped firing.
+    static bool OnEventThread();
     static bool OnStoppedEventThread();
     // The printer entry this primary has open; read under the open-instance table's lock.
     const std::wstring& DeviceName() const { return deviceName_; }

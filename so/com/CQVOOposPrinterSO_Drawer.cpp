@@ -128,6 +128,11 @@ int32_t CQVOOposPrinterSO::DrawerOpenedProperty() {
     LoadDrawer(*engine, row.drawer);
     int32_t valid = 0;
     drawerOpened_ = engine->GetDrawerOpenState(0, &valid);
+    // A sensor that answered is a successful read, not an unsupported one.
+    if (valid != 0) {
+        resultCode_.store(OPOS_SUCCESS);
+        resultCodeExtended_ = 0;
+    }
     return drawerOpened_;
 }
 

@@ -23,6 +23,8 @@ constexpr int32_t kLargestDrawerStatus = 5;
 constexpr size_t kDrawerStatusDispid = 1;
 }  // namespace
 
+bool CQVOOposPrinterSO::OnEventThread() { return t_firingFor != nullptr; }
+
 bool CQVOOposPrinterSO::OnStoppedEventThread() { return t_firingFor != nullptr && t_firingFor->stopFiring_.IsSet(); }
 
 void CQVOOposPrinterSO::Queue(std::unique_ptr<BASE::CTaskBase> task) {
