@@ -18,7 +18,7 @@ constexpr auto kEventThreadLockStep = std::chrono::milliseconds(5);
 // can give up once its primary stops firing. (Timed locks are avoided: the thread sanitizer
 // does not follow them.)
 template <class Mutex>
-bool Acquire(Mutex& mutex) {
+bool Acquire(Mutex& mutex) QUVO_NO_THREAD_SAFETY_ANALYSIS {
     if (!CQVOOposPrinterSO::OnEventThread()) {
         mutex.lock();
         return true;
