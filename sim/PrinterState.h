@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/PrinterIdentity.h"
+
 namespace QVO::Sim {
 
 // A one-bit image, one byte per dot (0 white, 1 black), row-major. Copyable value.
@@ -16,31 +18,6 @@ struct MonoImage {
     std::vector<uint8_t> dots;
     bool empty() const { return width <= 0 || height <= 0; }
     uint8_t at(int x, int y) const { return dots[size_t(y) * size_t(width) + size_t(x)]; }
-};
-
-// Who the printer says it is and how it is built. Copyable value.
-struct PrinterIdentity {
-    std::string modelName = "TM-T88IV";
-    std::string maker = "QUVO";
-    std::string firmware = "1.00";
-    std::string serial = "QV0000001";
-    bool framed = false;          // speaks the checksummed AA ... BB packets
-    bool cutter = true;           // reported in the type ID and honoured by GS V
-    bool multiByte = false;       // FS & switches to two-byte characters
-    uint8_t modelId = 0x20;       // GS I 1
-    uint8_t romVersionId = 0x40;  // GS I 3
-    double dotMm = 0.141;         // horizontal dot pitch
-    double unitMm = 0.0705;       // vertical motion unit
-    int printWidthDots = 512;     // printable width
-    double paperMm = 80.0;
-    // Bounds of the picture, so that a runaway feed or page area cannot eat the machine's
-    // memory (the renderer's fuzzer makes them small so that one input costs little).
-    int maxRollRows = 100000;
-    int maxPageSide = 4000;
-
-    // The identities the tool offers by name; any other name is an ESC/POS printer with
-    // the common 80 mm geometry.
-    static PrinterIdentity ForModel(const std::string& name);
 };
 
 enum class PaperLevel { Normal, NearEnd, Empty };

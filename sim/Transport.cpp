@@ -139,6 +139,10 @@ struct LinkServer::Throttle {
 
 bool LinkServer::WriteReplies(int fd, Throttle& throttle, bool limited) {
     uint8_t buf[4096];
+    if (!backChannel_) {
+        while (printer_.TakeReplies(buf, sizeof buf) > 0) {}
+        return true;
+    }
     for (;;) {
         size_t max = sizeof buf;
         if (limited) max = std::min(max, size_t(std::max(0.0, throttle.writeTokens)));

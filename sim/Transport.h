@@ -40,6 +40,9 @@ public:
     void Stop();
     // After the first connection ends the server stops by itself (single-shot runs).
     void set_singleShot(bool on) { singleShot_ = on; }
+    // false: the line carries nothing back (an output-only printer on a parallel or USB
+    // printer-class port); the printer's answers are dropped. Set before Start.
+    void set_backChannel(bool on) { backChannel_ = on; }
     bool Finished() const { return finished_.load(); }
     // Readable once Finished() turns true, so a caller can poll for the end of a run.
     int FinishedFd() const { return finishedPipe_[0].get(); }
@@ -73,6 +76,7 @@ private:
     Platform::UniqueFd finishedPipe_[2];
     std::thread thread_;
     bool singleShot_ = false;  // set before Start, read by the serving thread
+    bool backChannel_ = true;  // likewise
     std::atomic<bool> finished_{false};
 };
 

@@ -147,9 +147,10 @@ bool VirtualPrinter::ApplyLineLocked(const Command& cmd) {
     }
 }
 
+// A printer without a cutter still feeds as the command says; it only cannot cut.
 void VirtualPrinter::CutLocked(bool partial, int feedUnits) {
-    if (!identity_.cutter) return;
     if (feedUnits != kNoFeed) paper_->PrintLine(state_, feedUnits);
+    if (!identity_.cutter) return NoteLocked("cut_ignored", "no cutter");
     paper_->Cut(partial);
     ++(partial ? state_.partialCuts : state_.fullCuts);
 }

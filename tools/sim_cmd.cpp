@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -25,20 +26,21 @@ using QVO::Tools::kExitFailure;
 using QVO::Tools::kExitOk;
 using QVO::Tools::kExitUsage;
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     "Usage: quvo sim [OPTIONS]\n"
     "Runs a virtual ESC/POS receipt printer until SIGINT/SIGTERM (or, with --once, until the\n"
     "first connection or input ends). Prints the link it serves on the first line of output.\n"
     "Exit status: 0 done, 1 failure (link, log or picture), 2 bad command line.\n\n"
     "Link (one of; default --tcp 9100):\n"
     "  --tcp PORT            loopback TCP (127.0.0.1 only; 0 picks a free port)\n"
-    "  --pty                 pseudo-terminal; prints the slave path\n"
+    "  --pty                 pseudo-terminal (a serial line); prints the slave path\n"
+    "  --parallel            with --pty: the line is a parallel port\n"
     "  --link PATH           with --pty: keep a symlink to the slave at PATH\n"
     "  --usb DIR             fake USB printer: DIR/sys/... and DIR/dev/usb/lp0\n"
     "  --usb-id VID:PID      USB IDs in hex (default 04b8:0202)\n"
     "  --file OUT,IN         read what the host writes to OUT, append replies to IN\n"
     "Printer:\n"
-    "  --model NAME          identity, e.g. TM-T88IV (default) or RX4270 (framed packets)\n"
+    "  --model NAME          the model played (default TM-T88IV); see the list below\n"
     "  --rate N              link speed in bytes per second (0 = unlimited)\n"
     "  --drawer-auto-close MS  the drawer closes MS ms after it was opened\n"
     "Output and control:\n"
@@ -47,7 +49,19 @@ constexpr const char* kUsage =
     "  --control PATH        Unix socket taking lines such as 'cover open', 'status'\n"
     "  --once                stop after the first TCP connection, or the end of the --file\n"
     "                        input (a pty or USB line has no end: stop it with a signal)\n"
-    "  --help                this text\n";
+    "  --help                this text\n"
+    "Models (an output-only model answers nothing over --parallel or --usb):\n";
+
+void PrintUsage(FILE* out) {
+    std::fputs(kUsageHead, out);
+    std::fputs(PrinterIdentity::ModelListText().c_str(), out);
+}
+
+void PrintKnownModels(FILE* out) {
+    std::fputs("quvo sim: known models:", out);
+    for (const std::string& name : PrinterIdentity::ModelNames()) std::fprintf(out, " %s", name.c_str());
+    std::fputs("\n", out);
+}
 
 struct Options {
     std::string model = "TM-T88IV";
@@ -62,6 +76,8 @@ struct Options {
     long rate = 0;
     long drawerAutoClose = -1;
     bool once = false;
+    bool parallel = false;
+    PrinterIdentity identity;
 };
 
 bool ParseNumber(const char* text, long min, long max, long& out, int base = 10) {
@@ -83,13 +99,15 @@ int ParseOptions(int argc, char** argv, Options& o) {
         const char* v = nullptr;
         long n = 0;
         if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
+            PrintUsage(stdout);
             return -1;
         } else if (a == "--once") {
             o.once = true;
         } else if (a == "--pty") {
             o.kind = Options::Kind::Pty;
             ++o.transports;
+        } else if (a == "--parallel") {
+            o.parallel = true;
         } else if (a == "--tcp" && value(v) && ParseNumber(v, 0, 65535, n)) {
             o.kind = Options::Kind::Tcp;
             o.port = uint16_t(n);
@@ -135,7 +153,8 @@ int ParseOptions(int argc, char** argv, Options& o) {
         } else if (a == "--drawer-auto-close" && value(v) && ParseNumber(v, 0, 3600000, n)) {
             o.drawerAutoClose = n;
         } else {
-            std::fprintf(stderr, "quvo sim: bad option '%s'\n%s", a.c_str(), kUsage);
+            std::fprintf(stderr, "quvo sim: bad option '%s'\n", a.c_str());
+            PrintUsage(stderr);
             return kExitUsage;
         }
     }
@@ -143,11 +162,32 @@ int ParseOptions(int argc, char** argv, Options& o) {
         std::fprintf(stderr, "quvo sim: choose one of --tcp, --pty, --usb, --file\n");
         return kExitUsage;
     }
-    if (!o.link.empty() && o.kind != Options::Kind::Pty) {
-        std::fprintf(stderr, "quvo sim: --link goes with --pty\n");
+    if ((!o.link.empty() || o.parallel) && o.kind != Options::Kind::Pty) {
+        std::fprintf(stderr, "quvo sim: --link and --parallel go with --pty\n");
         return kExitUsage;
     }
+    std::optional<PrinterIdentity> identity = PrinterIdentity::FindModel(o.model);
+    if (!identity) {
+        std::fprintf(stderr, "quvo sim: unknown model '%s'\n", o.model.c_str());
+        PrintKnownModels(stderr);
+        return kExitUsage;
+    }
+    o.identity = std::move(*identity);
     return kExitOk;
+}
+
+LinkType LinkOf(const Options& o) {
+    switch (o.kind) {
+        case Options::Kind::Tcp:
+            return LinkType::Network;
+        case Options::Kind::Pty:
+            return o.parallel ? LinkType::Parallel : LinkType::Serial;
+        case Options::Kind::Usb:
+            return LinkType::Usb;
+        case Options::Kind::File:
+            return LinkType::File;
+    }
+    return LinkType::Serial;
 }
 
 std::unique_ptr<LinkServer> MakeServer(const Options& o, VirtualPrinter& printer) {
@@ -222,7 +262,7 @@ int RunSim(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
     const int sigFd = ::signalfd(-1, &mask, SFD_CLOEXEC);
 
-    VirtualPrinter printer(PrinterIdentity::ForModel(o.model));
+    VirtualPrinter printer(o.identity);
     printer.SetRate(uint32_t(o.rate));
     printer.SetDrawerAutoClose(int(o.drawerAutoClose));
     if (!o.log.empty() && !printer.OpenLog(o.log)) {
@@ -231,6 +271,7 @@ int RunSim(int argc, char** argv) {
     }
     auto server = MakeServer(o, printer);
     server->set_singleShot(o.once);
+    server->set_backChannel(o.identity.AnswersOn(LinkOf(o)));
     std::string error;
     if (!server->Start(&error)) {
         std::fprintf(stderr, "quvo sim: %s\n", error.c_str());

@@ -1,5 +1,5 @@
 // The pieces of the engine runs: print jobs, a counting event sink, an engine opened on a
-// virtual printer over TCP or a serial pty, and one timed asynchronous job through it.
+// virtual printer behind a port (the shared harness), and one timed asynchronous job through it.
 #pragma once
 
 #include <stdlib.h>
@@ -24,6 +24,7 @@
 #include "so/io/PortFactory.h"
 #include "so/printer/CTM_T88IV.h"
 #include "so/printer/IPrinterEventHandle.h"
+#include "tests/support/SimPorts.h"
 
 namespace QVO::Bench {
 
@@ -35,8 +36,6 @@ inline constexpr int kMaxRasterRows = 2000;
 inline constexpr char kEndMarker[] = "END OF JOB";
 inline constexpr auto kDeliveryLimit = std::chrono::seconds(120);
 inline constexpr auto kCheckPause = std::chrono::milliseconds(1);
-inline constexpr char kComEntry[] = "com7";
-inline constexpr char kLptEntry[] = "lpt2";
 
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -151,7 +150,7 @@ inline void CloseEngine(BenchEngine& engine) {
 }
 
 // The run's own folder: lock files, the dos-device entries of the serial and parallel links
-// and the fake USB tree.
+// and the fake USB tree (the shared harness's layout, tests/support/SimPorts.h).
 struct RunDirs {
     std::filesystem::path root;
     IO::PortEnvironment env = IO::PortEnvironment::FromProcess();
@@ -159,10 +158,7 @@ struct RunDirs {
         std::string pattern = (std::filesystem::temp_directory_path() / "quvo-engine-run-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) return false;
         root = pattern;
-        env.lockDir = (root / "locks").string();
-        env.dosDevicesDir = (root / "dosdevices").string();
-        env.sysfsRoot = (root / "usb" / "sys").string();
-        env.devRoot = (root / "usb" / "dev").string();
+        env = Test::SimPortEnvironment(root);
         std::error_code ec;
         std::filesystem::create_directories(env.lockDir, ec);
         std::filesystem::create_directories(env.dosDevicesDir, ec);
@@ -174,7 +170,7 @@ struct RunDirs {
     }
 };
 
-enum class LinkKind { TcpIp, Serial, Parallel, Usb };
+using LinkKind = Test::SimPortKind;
 inline const char* LinkName(LinkKind kind) {
     switch (kind) {
         case LinkKind::TcpIp:
@@ -185,83 +181,38 @@ inline const char* LinkName(LinkKind kind) {
             return "parallel (pty)";
         case LinkKind::Usb:
             return "USB (pty)";
+        case LinkKind::File:
+            return "file pair";
     }
     return "";
 }
-inline const wchar_t* PortType(LinkKind kind) {
-    switch (kind) {
-        case LinkKind::TcpIp:
-            return L"TCP/IP";
-        case LinkKind::Serial:
-            return L"COM";
-        case LinkKind::Parallel:
-            return L"LPT";
-        case LinkKind::Usb:
-            return L"USB";
-    }
-    return L"";
-}
+inline const wchar_t* PortType(LinkKind kind) { return Test::SimPortType(kind); }
+
+inline constexpr uint32_t kBenchBaudRate = 115200;
 
 // A virtual printer without rendering, served over loopback TCP, a pty reached as COM7 or
 // LPT2 through the run's dos-device folder, or a pty behind the fake USB tree.
 struct BenchPrinter {
     Sim::VirtualPrinter printer{Sim::PrinterIdentity{}, Sim::VirtualPrinter::Rendering::Off};
-    std::unique_ptr<Sim::LinkServer> server;
+    std::unique_ptr<Test::SimPort> link;
     uint16_t tcpPort = 0;
 
-    bool StartTcp() {
-        auto tcp = std::make_unique<Sim::TcpServer>(printer, 0);
-        Sim::TcpServer* raw = tcp.get();
-        server = std::move(tcp);
-        if (!Started()) return false;
-        tcpPort = raw->Port();
-        return true;
-    }
+    bool StartTcp() { return Started(std::make_unique<Test::SimPort>(printer, LinkKind::TcpIp, "")); }
     bool Start(LinkKind kind, const RunDirs& dirs) {
-        switch (kind) {
-            case LinkKind::TcpIp:
-                return StartTcp();
-            case LinkKind::Serial:
-                return StartPty(dirs, kComEntry);
-            case LinkKind::Parallel:
-                return StartPty(dirs, kLptEntry);
-            case LinkKind::Usb:
-                server = std::make_unique<Sim::UsbServer>(printer, (dirs.root / "usb").string());
-                return Started();
-        }
-        return false;
+        return Started(std::make_unique<Test::SimPort>(printer, kind, dirs.root, kBenchBaudRate));
     }
-    std::wstring SettingsText(LinkKind kind) const {
-        switch (kind) {
-            case LinkKind::TcpIp:
-                return L"127.0.0.1," + std::to_wstring(tcpPort);
-            case LinkKind::Serial:
-                return L"COM7,BaudRate_115200";
-            case LinkKind::Parallel:
-                return L"LPT2";
-            case LinkKind::Usb:
-                return L"";
-        }
-        return L"";
-    }
+    std::wstring SettingsText(LinkKind) const { return link ? link->SettingsText() : std::wstring(); }
 
 private:
-    bool StartPty(const RunDirs& dirs, const char* entryName) {
-        auto pty = std::make_unique<Sim::PtyServer>(printer);
-        Sim::PtyServer* raw = pty.get();
-        server = std::move(pty);
-        if (!Started()) return false;
-        const std::filesystem::path entry = std::filesystem::path(dirs.env.dosDevicesDir) / entryName;
-        std::error_code ec;
-        std::filesystem::remove(entry, ec);
-        std::filesystem::create_symlink(raw->SlavePath(), entry, ec);
-        return !ec;
-    }
-    bool Started() {
+    bool Started(std::unique_ptr<Test::SimPort> started) {
+        link = std::move(started);
         std::string error;
-        if (server->Start(&error)) return true;
-        std::fprintf(stderr, "virtual printer did not start: %s\n", error.c_str());
-        return false;
+        if (!link->Start(&error)) {
+            std::fprintf(stderr, "virtual printer did not start: %s\n", error.c_str());
+            return false;
+        }
+        tcpPort = link->TcpPort();
+        return true;
     }
 };
 

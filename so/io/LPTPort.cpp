@@ -7,15 +7,29 @@
 #include <cerrno>
 
 namespace QVO::IO {
+namespace {
+
+// A printer on a parallel port answers a request within a short time or not at all, so a
+// silent printer costs this per read, not the line's read total.
+constexpr int kParallelAnswerWithinMs = 100;
+// The line's own time-outs: once a reply flows, bytes come within the interval.
+constexpr int kParallelReadIntervalMs = 5;
+constexpr int kParallelReadPerByteMs = 5;
+constexpr int kParallelReadTotalMs = 1000;
+constexpr int kParallelWritePerByteMs = 1;
+constexpr int kParallelWriteTotalMs = 2000;
+
+}  // namespace
 
 LPTPort::LPTPort(const LPTPortSettings& settings, const PortEnvironment& env)
     : CSystemPort(&ownSettings_, env), ownSettings_(settings) {
     PortTimings timings = GetTimings();
-    timings.line.readIntervalMs = 5;
-    timings.line.readTotalMultiplierMs = 5;
-    timings.line.readTotalConstantMs = 1000;
-    timings.line.writeTotalMultiplierMs = 1;
-    timings.line.writeTotalConstantMs = 2000;
+    timings.line.readIntervalMs = kParallelReadIntervalMs;
+    timings.line.readTotalMultiplierMs = kParallelReadPerByteMs;
+    timings.line.readTotalConstantMs = kParallelReadTotalMs;
+    timings.line.answerWithinMs = kParallelAnswerWithinMs;
+    timings.line.writeTotalMultiplierMs = kParallelWritePerByteMs;
+    timings.line.writeTotalConstantMs = kParallelWriteTotalMs;
     SetTimings(timings);
     RefreshDeviceName();
 }

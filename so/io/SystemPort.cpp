@@ -3,7 +3,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 
@@ -14,6 +16,7 @@
 
 namespace QVO::IO {
 
+using Platform::RemainingMs;
 using Platform::SleepMs;
 using Platform::UniqueFd;
 
@@ -21,6 +24,7 @@ namespace {
 
 constexpr int kMaxReadPasses = 5;
 constexpr size_t kReadPiece = 128;  // the printers' receive side is read in small pieces
+constexpr int kNoWaitMs = 0;        // take what the line holds now
 
 // A time-out computed from a per-byte allowance, kept within what a wait can take: a long
 // write at a slow rate must wait long, not wrap round to no wait at all.
@@ -143,15 +147,35 @@ int CSystemPort::LineReadTotal(size_t count) const {
                      int64_t{timings_.line.readTotalMultiplierMs} * static_cast<int64_t>(count));
 }
 
-size_t CSystemPort::ReadByteWise(uint8_t* dest, size_t count) {
+int CSystemPort::ReplyWaitMs(size_t count) const {
+    const int total = LineReadTotal(count);
+    const int answerWithin = timings_.line.answerWithinMs;
+    return byteWise_ && answerWithin > 0 && answerWithin < total ? answerWithin : total;
+}
+
+ssize_t CSystemPort::TimedRead(int fd, uint8_t* buffer, size_t count, int totalMs, int intervalMs) {
+    return ReadWithin(fd, buffer, count, totalMs, intervalMs);
+}
+
+// Once a reply has begun only the gaps are waited for: a reply that has ended costs one
+// interval, not the whole read total per missing byte.
+ssize_t CSystemPort::ReadLine(uint8_t* dest, size_t count, int firstByteMs) {
+    const Platform::Clock::time_point deadline =
+        Platform::Clock::now() + std::chrono::milliseconds(LineReadTotal(count));
+    const int fd = ReadFd();
     size_t got = 0;
     while (got < count) {
-        ssize_t n = ReadWithin(ReadFd(), dest + got, 1, LineReadTotal(1), 0);
-        if (n < 0) RecordSystemError(errno);
+        const int waitMs = got == 0 ? firstByteMs : std::min(timings_.line.readIntervalMs, RemainingMs(deadline));
+        const ssize_t n = TimedRead(fd, dest + got, byteWise_ ? 1 : count - got, std::max(waitMs, 0), 0);
+        if (n < 0) {
+            RecordSystemError(errno);
+            if (got == 0) return -1;
+        }
         if (n <= 0) break;
-        ++got;
+        got += static_cast<size_t>(n);
+        if (!byteWise_ && timings_.line.readIntervalMs <= 0) break;  // no follow-up wanted
     }
-    return got;
+    return static_cast<ssize_t>(got);
 }
 
 bool CSystemPort::ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got) {
@@ -163,25 +187,17 @@ bool CSystemPort::ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass
     }
     const int backoffMs = timings_.backoffStepMs * pass;
     if (overlapped_) {
-        ssize_t n = ReadWithin(fd, dest, count, passWaitMs, 0);
+        ssize_t n = TimedRead(fd, dest, count, passWaitMs, 0);
         if (n < 0) RecordSystemError(errno);
         if (n <= 0) return false;
         got = static_cast<size_t>(n);
         return true;
     }
-    if (byteWise_) {
-        got = ReadByteWise(dest, count);
-        if (got < count) SleepMs(backoffMs);
-        return got > 0;
-    }
-    ssize_t n = ReadWithin(fd, dest, count, LineReadTotal(count), timings_.line.readIntervalMs);
-    if (n < 0) {
-        RecordSystemError(errno);
-        return false;
-    }
-    got = static_cast<size_t>(n);
+    const ssize_t n = ReadLine(dest, count, ReplyWaitMs(count));
+    if (n > 0) got = static_cast<size_t>(n);
     if (got < count) SleepMs(backoffMs);
-    return true;  // a line read that timed out still succeeded, with what it got
+    // A byte-wise pass needs a byte; a line read that timed out still succeeded, with what it got.
+    return byteWise_ ? got > 0 : n >= 0;
 }
 
 int32_t CSystemPort::Read(uint8_t* buffer, int32_t offset, int32_t length, int32_t& bytesRead, int32_t waitAll) {
@@ -223,24 +239,17 @@ int32_t CSystemPort::ReadOnce(uint8_t* buffer, int32_t offset, int32_t length, i
     }
     uint8_t* dest = buffer + offset;
     if (overlapped_) {
-        ssize_t n = ReadWithin(fd, dest, static_cast<size_t>(length), timings_.passWaitMs, 0);
+        ssize_t n = TimedRead(fd, dest, static_cast<size_t>(length), timings_.passWaitMs, 0);
         if (n < 0) RecordSystemError(errno);
         if (n <= 0) return 0;
         bytesRead = static_cast<int32_t>(n);
         return 1;
     }
-    if (byteWise_) {
-        bytesRead = static_cast<int32_t>(ReadByteWise(dest, static_cast<size_t>(length)));
-        return bytesRead > 0 ? 1 : 0;
-    }
-    ssize_t n = ReadWithin(fd, dest, static_cast<size_t>(length), LineReadTotal(static_cast<size_t>(length)),
-                           timings_.line.readIntervalMs);
-    if (n < 0) {
-        RecordSystemError(errno);
-        return 0;
-    }
+    // What is waiting, and the rest of a reply that has begun; nothing is waited for.
+    const ssize_t n = ReadLine(dest, static_cast<size_t>(length), kNoWaitMs);
+    if (n < 0) return 0;
     bytesRead = static_cast<int32_t>(n);
-    return 1;
+    return byteWise_ && n == 0 ? 0 : 1;
 }
 
 int32_t CSystemPort::ReadWithCallback(uint8_t*, int32_t, PortReadCallback) { return 0; }
@@ -250,7 +259,7 @@ int32_t CSystemPort::ReadWithCallback(uint8_t*, int32_t, PortReadCallback) { ret
 int32_t CSystemPort::BeginAsyncRead(uint8_t* buffer, int32_t offset, int32_t length) {
     if (!CheckTransferArgs(buffer, offset, length) || !readable_) return 0;
     asyncBuffer_ = buffer + offset;
-    ssize_t n = ReadWithin(ReadFd(), asyncBuffer_, static_cast<size_t>(length), 0, 0);
+    ssize_t n = TimedRead(ReadFd(), asyncBuffer_, static_cast<size_t>(length), kNoWaitMs, 0);
     if (n < 0) {
         RecordSystemError(errno);
         return 0;

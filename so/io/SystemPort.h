@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/types.h>
 #include <termios.h>
 
 #include <cstdint>
@@ -16,11 +17,15 @@ namespace QVO::IO {
 // Time-outs of a line read or written without the overlapped wait: a read waits up to
 // constant + multiplier x count for data and, once bytes flow, up to the interval
 // between them; a write may go constant + multiplier x count without the device taking
-// a byte (however long the whole write then takes).
+// a byte (however long the whole write then takes). ReadOnce takes what is waiting: it
+// waits for no first byte, only for the gaps of a reply that has begun.
 struct LineTimeouts {
     int readIntervalMs = 0;
     int readTotalMultiplierMs = 0;
     int readTotalConstantMs = 0;
+    // Byte-wise lines: the first byte of a reply comes within this or not at all, so a
+    // silent line costs this, not the read total (0: the read total).
+    int answerWithinMs = 0;
     int writeTotalMultiplierMs = 0;
     int writeTotalConstantMs = 0;
 };
@@ -114,6 +119,10 @@ protected:
     void SetLineState(const termios& state) { lineState_ = state; }
     bool Cancelled() const { return cancel_ != 0; }
 
+    // Every read of the port waits here (ReadWithin, TimedTransfer.h); a test port
+    // overrides it to see how long each read was allowed to wait.
+    virtual ssize_t TimedRead(int fd, uint8_t* buffer, size_t count, int totalMs, int intervalMs);
+
     int EffectiveWriteTimeout() const;
     int EffectiveReadTimeout() const;
     void ClearSystemError() { systemError_ = 0; }
@@ -128,8 +137,12 @@ protected:
 private:
     // One read pass of `count` bytes; true when the pass counts as successful.
     bool ReadPass(uint8_t* dest, size_t count, int passWaitMs, int pass, size_t& got);
-    // Reads single bytes with the line time-outs until `count`, a failure or silence.
-    size_t ReadByteWise(uint8_t* dest, size_t count);
+    // A read on a line (not overlapped): the first byte may take `firstByteMs`, each gap
+    // after it the read interval, all within the read total; one byte per call on a
+    // byte-wise line. -1 (errno recorded) when the first read failed.
+    ssize_t ReadLine(uint8_t* dest, size_t count, int firstByteMs);
+    // How long a read that expects a reply waits for its first byte.
+    int ReplyWaitMs(size_t count) const;
     int LineReadTotal(size_t count) const;
     // How long a write may go without the device taking a byte.
     int WriteStallLimit(int32_t length) const;

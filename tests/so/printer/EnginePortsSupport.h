@@ -3,164 +3,26 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 #include "so/io/ParsePortSettings.h"
-#include "so/io/PortFactory.h"
 #include "tests/so/printer/EngineTestSupport.h"
+#include "tests/support/SimPorts.h"
 
 namespace QVO::Printer::Test {
 
-enum class PortKind { TcpIp, Serial, Parallel, Usb, File };
+// The link kinds and the link itself are the shared harness's (tests/support/SimPorts.h).
+using PortKind = QVO::Test::SimPortKind;
+using PrinterLink = QVO::Test::SimPort;
 
-// The dos-device entries the serial and parallel links are reached by.
-inline constexpr char kComEntry[] = "com7";
-inline constexpr char kLptEntry[] = "lpt2";
-
-// A temporary folder, removed with everything in it when the holder goes.
-class TempDir {
+// A temporary folder in the test's temporary directory, removed with everything in it.
+class TempDir : public QVO::Test::ScratchDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::path(::testing::TempDir()) / "quvo-engports-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// One virtual printer reached over one kind of link: the server that serves it, the port
-// environment (dos devices, fake sysfs, locks) under `dir`, and the settings text that reaches
-// it. The printer and the folder must outlive the link.
-class PrinterLink {
-public:
-    PrinterLink(Sim::VirtualPrinter& printer, PortKind kind, std::filesystem::path dir)
-        : printer_(printer), kind_(kind), dir_(std::move(dir)) {
-        env_.dosDevicesDir = (dir_ / "dosdevices").string();
-        env_.lockDir = (dir_ / "locks").string();
-        env_.sysfsRoot = (dir_ / "usb" / "sys").string();
-        env_.devRoot = (dir_ / "usb" / "dev").string();
-    }
-    ~PrinterLink() { Stop(); }
-    PrinterLink(const PrinterLink&) = delete;
-    PrinterLink& operator=(const PrinterLink&) = delete;
-
-    bool Start(std::string* error) {
-        std::error_code ec;
-        std::filesystem::create_directories(env_.dosDevicesDir, ec);
-        std::filesystem::create_directories(env_.lockDir, ec);
-        switch (kind_) {
-            case PortKind::TcpIp: {
-                auto tcp = std::make_unique<Sim::TcpServer>(printer_, 0);
-                Sim::TcpServer* raw = tcp.get();
-                server_ = std::move(tcp);
-                if (!server_->Start(error)) return false;
-                settingsText_ = L"127.0.0.1," + std::to_wstring(raw->Port());
-                return true;
-            }
-            case PortKind::Serial:
-                return StartPty(kComEntry, L"COM7,BaudRate_19200", error);
-            case PortKind::Parallel:
-                return StartPty(kLptEntry, L"LPT2", error);
-            case PortKind::Usb:
-                server_ = std::make_unique<Sim::UsbServer>(printer_, (dir_ / "usb").string());
-                return server_->Start(error);
-            case PortKind::File: {
-                const std::string out = (dir_ / "to-printer.bin").string();
-                const std::string in = (dir_ / "from-printer.bin").string();
-                server_ = std::make_unique<Sim::FilePairServer>(printer_, out, in);
-                settingsText_ = Wide(out) + L"," + Wide(in);
-                return server_->Start(error);
-            }
-        }
-        return false;
-    }
-    void Stop() {
-        if (server_) server_->Stop();
-    }
-
-    const wchar_t* PortType() const {
-        switch (kind_) {
-            case PortKind::TcpIp:
-                return L"TCP/IP";
-            case PortKind::Serial:
-                return L"COM";
-            case PortKind::Parallel:
-                return L"LPT";
-            case PortKind::Usb:
-                return L"USB";
-            case PortKind::File:
-                return L"FILE";
-        }
-        return L"";
-    }
-    const std::wstring& SettingsText() const { return settingsText_; }
-    const IO::PortEnvironment& Environment() const { return env_; }
-
-    // The settings the COM layer would hand the engine for `model` (USB finds the device by
-    // the model's hardware ID). Null, with the reason in `error`, when they do not parse.
-    std::unique_ptr<IO::IPortSettings> Settings(const std::wstring& model, std::string* error) const {
-        IO::ParsedPortSettings parsed = IO::ParsePortSettings(PortType(), settingsText_.c_str());
-        if (!parsed) {
-            *error = parsed.message;
-            return nullptr;
-        }
-        IO::ApplyUsbModel(*parsed.settings, model.c_str());
-        return std::move(parsed.settings);
-    }
-
-    // True when another port on the same settings can take the device: the engine has let it
-    // go (every port takes it exclusively while open).
-    bool DeviceIsFree(const std::wstring& model) const {
-        std::string error;
-        std::unique_ptr<IO::IPortSettings> settings = Settings(model, &error);
-        if (!settings) return false;
-        std::unique_ptr<IO::IPort> port = IO::CreatePort(*settings, env_);
-        const bool opened = port->Open() != 0;
-        port->Close();
-        return opened;
-    }
-
-private:
-    static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-    bool StartPty(const char* entry, const wchar_t* settingsText, std::string* error) {
-        auto pty = std::make_unique<Sim::PtyServer>(printer_);
-        Sim::PtyServer* raw = pty.get();
-        server_ = std::move(pty);
-        if (!server_->Start(error)) return false;
-        std::error_code ec;
-        std::filesystem::create_symlink(raw->SlavePath(), std::filesystem::path(env_.dosDevicesDir) / entry, ec);
-        if (ec) {
-            *error = "symlink: " + ec.message();
-            return false;
-        }
-        settingsText_ = settingsText;
-        return true;
-    }
-
-    Sim::VirtualPrinter& printer_;
-    const PortKind kind_;
-    const std::filesystem::path dir_;
-    IO::PortEnvironment env_;
-    std::unique_ptr<Sim::LinkServer> server_;
-    std::wstring settingsText_;
+    TempDir() : ScratchDir(::testing::TempDir(), "quvo-engports") {}
 };
 
 // An engine of model `model` on a link, with the events it raises recorded.

@@ -2,8 +2,13 @@
 // the parameter block a name selects, and which printers count as able to answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <optional>
 #include <set>
+#include <string>
 
+#include "sim/PrinterIdentity.h"
 #include "so/printer/CRX4270SMB.h"
 #include "so/printer/CTM_T88IV.h"
 #include "so/printer/PrinterModelLists.h"
@@ -61,6 +66,42 @@ TEST(PrinterModelsTest, MakerModelFramesItsOutputAndHasNoCutterOrRotation) {
     EXPECT_EQ(p.recBitmapRotationList, L"0,180");
     EXPECT_EQ(model.IsSupportBidi(), 1);
     EXPECT_EQ(model.DeviceName(), L"RX4270SMB");
+}
+
+// The virtual printer keeps its own model table; this catches the two drifting apart: a name
+// the engine serves that the printer refuses, or a printer whose paper, dot pitch, cutter or
+// back channel is not what the engine's parameter block for that name assumes.
+TEST(PrinterModelsTest, VirtualPrinterPlaysEveryModelAsTheEngineSeesIt) {
+    std::vector<std::wstring> engineNames = Receipt80mmModels();
+    engineNames.insert(engineNames.end(), Receipt58mmModels().begin(), Receipt58mmModels().end());
+    for (const auto& name : OutputOnlyModels())
+        if (std::find(engineNames.begin(), engineNames.end(), name) == engineNames.end()) engineNames.push_back(name);
+    engineNames.push_back(L"TM-T88IV");
+    const std::vector<std::wstring> makerNames = {L"RX4270SMB", L"RX4270"};
+    engineNames.insert(engineNames.end(), makerNames.begin(), makerNames.end());
+    EXPECT_EQ(engineNames.size(), Sim::PrinterIdentity::ModelNames().size()) << "the printer plays other names";
+
+    constexpr double kPitchTolerance = 0.0005;
+    for (const std::wstring& name : engineNames) {
+        const std::string narrow(name.begin(), name.end());
+        const std::optional<Sim::PrinterIdentity> sim = Sim::PrinterIdentity::FindModel(narrow);
+        ASSERT_TRUE(sim) << narrow << " is refused by the virtual printer";
+        const bool maker = std::find(makerNames.begin(), makerNames.end(), name) != makerNames.end();
+        std::unique_ptr<CPrinterBase> model;
+        if (maker) {
+            model = std::make_unique<CRX4270SMB>(name);
+        } else {
+            model = std::make_unique<CTM_T88IV>(name);
+        }
+        model->SetProperty_Open();
+        const DeviceParameters& p = model->Parameters();
+        EXPECT_EQ(sim->printWidthDots, p.paperWidth) << narrow;
+        EXPECT_NEAR(sim->dotMm, p.horizontalDotMm, kPitchTolerance) << narrow;
+        EXPECT_NEAR(sim->unitMm, p.verticalUnitMm, kPitchTolerance) << narrow;
+        EXPECT_EQ(sim->cutter, p.capRecPapercut) << narrow;
+        EXPECT_EQ(sim->outputOnlyOnPrinterPort, IsOutputOnlyModel(name)) << narrow;
+        EXPECT_EQ(sim->framed, maker) << narrow;
+    }
 }
 
 }  // namespace
