@@ -145,6 +145,8 @@ const char* OpName(Op op) {
             return "print_control";
         case Op::CharacterColor:
             return "character_color";
+        case Op::ProcessIdRequest:
+            return "process_id";
         case Op::RasterImage:
             return "raster_image";
         case Op::Barcode:

@@ -83,6 +83,7 @@ enum class Op : uint8_t {
     UserSetup,
     PrintControl,
     CharacterColor,
+    ProcessIdRequest,  // GS ( H: answered once everything before it was processed
     RasterImage,
     Barcode,
     DefineDownloaded,

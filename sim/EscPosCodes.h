@@ -106,6 +106,14 @@ constexpr uint8_t kTypeMultiByte = 0x01, kTypeCutter = 0x02;  // type ID bits
 constexpr uint8_t kTextHeader = '_';                          // text answers: "_" text NUL
 }  // namespace PrinterInfo
 
+// GS ( H fn m d1..d4: process-ID request, answered "37 22 d1..d4 00".
+namespace ProcessId {
+constexpr int kFunction = 48, kMode = 48;
+constexpr size_t kIdBytes = 4;
+constexpr uint8_t kLowest = 0x20, kHighest = 0x7E;  // each ID byte
+constexpr uint8_t kAnswerHeader0 = 0x37, kAnswerHeader1 = 0x22, kAnswerEnd = 0x00;
+}  // namespace ProcessId
+
 // GS g n: maintenance counters.
 namespace Maintenance {
 constexpr int kTransmitCounter = '2';

@@ -185,6 +185,8 @@ Op GsParenOp(uint8_t selector) {
             return Op::PrintControl;
         case 'N':
             return Op::CharacterColor;
+        case 'H':
+            return Op::ProcessIdRequest;
         default:
             return Op::Extended;
     }

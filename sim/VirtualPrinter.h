@@ -133,6 +133,7 @@ private:
     bool ApplyReplyLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
     void AnswerPrinterInfoLocked(int request) QUVO_REQUIRES(mutex_);
     void AnswerTransmitStatusLocked(int request) QUVO_REQUIRES(mutex_);
+    void AnswerProcessIdLocked(const Command& cmd) QUVO_REQUIRES(mutex_);
     void SendAutoStatusLocked() QUVO_REQUIRES(mutex_);
     // VirtualPrinter_Faults.cpp
     bool ApplyDrawerLocked(const Command& cmd) QUVO_REQUIRES(mutex_);

@@ -110,6 +110,7 @@ void VirtualPrinter::Drop() {
     MutexLock lock(mutex_);
     ++generation_;
     NoteLocked("drop", "");
+    replies_.clear();  // answers not yet sent went with the connection
     WakeLocked();
 }
 

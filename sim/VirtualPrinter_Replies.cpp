@@ -26,6 +26,9 @@ bool VirtualPrinter::ApplyReplyLocked(const Command& cmd) {
             state_.asbMask = value;
             if (value) SendAutoStatusLocked();  // the first block follows at once
             return true;
+        case Op::ProcessIdRequest:
+            AnswerProcessIdLocked(cmd);
+            return true;
         case Op::Maintenance:
             if (value == Maintenance::kTransmitCounter)
                 ReplyLocked({PrinterInfo::kTextHeader, '0', 0});  // counters start at zero here
@@ -129,6 +132,21 @@ void VirtualPrinter::AnswerPrinterInfoLocked(int request) {
         default:
             break;
     }
+}
+
+// Carried out in stream order like printing (held while offline), so the answer tells the host
+// that everything sent before the request has been processed.
+void VirtualPrinter::AnswerProcessIdLocked(const Command& cmd) {
+    using namespace ProcessId;
+    if (cmd.args.empty() || cmd.args[0] != kFunction || cmd.data.size() != 1 + kIdBytes || cmd.data[0] != kMode)
+        return;
+    std::vector<uint8_t> answer{kAnswerHeader0, kAnswerHeader1};
+    for (size_t i = 1; i <= kIdBytes; ++i) {
+        if (cmd.data[i] < kLowest || cmd.data[i] > kHighest) return;  // a printer ignores such a request
+        answer.push_back(cmd.data[i]);
+    }
+    answer.push_back(kAnswerEnd);
+    ReplyLocked(answer);
 }
 
 void VirtualPrinter::SendAutoStatusLocked() {

@@ -249,6 +249,12 @@ inline JobTimes EngineJob(const std::vector<uint8_t>& job, uint32_t rate, LinkKi
     const bool delivered = sent && WaitDelivered(p.printer, done, [&] { return sink.Errors() > 0; });
     if (!delivered) done = Clock::now();
     times.delivered = Seconds(done - start);
+    // The completion follows the printer's answer, which comes after the last byte arrived.
+    if (delivered) {
+        const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+        while (sink.Completed() == 0 && sink.Errors() == 0 && Clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     if (sink.Completed() > 0) times.complete = Seconds(sink.CompletedAt() - start);
     if (!delivered) times.failure = sink.Errors() > 0 ? sink.LastError() : "the printer did not get the whole job";
     CloseEngine(*engine);

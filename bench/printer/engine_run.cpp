@@ -130,9 +130,11 @@ bool LargeJob(int repeat, const RunDirs& dirs) {
     }
     const double e = Median(delivered), s = Median(socket);
     std::printf(
-        "(a) %zu bytes, loopback TCP, no rate limit, median of %d runs (the output worker pauses %u ms "
-        "before each output)\n",
-        job.size(), repeat, BASE::TaskThreadTiming{}.taskDelayMs);
+        "(a) %zu bytes, loopback TCP, no rate limit, median of %d runs (the output worker writes a queued "
+        "output at once)\n",
+        job.size(), repeat);
+    // Complete means confirmed by the printer; a run that stopped looking once the printer had
+    // everything records no completion time (negative).
     std::printf("    engine: hand-over to output complete   %8.3f s\n", Median(complete));
     std::printf("    engine: hand-over to printer has all   %8.3f s  %8.1f MB/s\n", e, job.size() / e / 1e6);
     const double port = Median(portAlone);

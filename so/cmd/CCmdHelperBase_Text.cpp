@@ -229,7 +229,18 @@ void CCmdHelperBase::SetAbsoluteVerticalPosition(PrinterBuffer& target, int32_t 
     Put16(target, dots);
 }
 
-void CCmdHelperBase::PrepareSend(PrinterBuffer&, int32_t) {}
+// GS ( H fn=48 m=48 d1..d4: the printer answers "37 22 d1 d2 d3 d4 00" once it has processed
+// everything in front of the request. A value with a byte outside 0x20..0x7E is not sent:
+// the printer ignores such a request, and nobody should wait for an answer that never comes.
+void CCmdHelperBase::PrepareSend(PrinterBuffer& target, int32_t value) {
+    constexpr uint8_t kLowest = 0x20, kHighest = 0x7E, kFunction = 0x30, kLength = 6;
+    const auto v = static_cast<uint32_t>(value);
+    const uint8_t d[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                          static_cast<uint8_t>(v)};
+    for (uint8_t b : d)
+        if (b < kLowest || b > kHighest) return;
+    Put(target, {GS, '(', 'H', kLength, 0x00, kFunction, kFunction, d[0], d[1], d[2], d[3]});
+}
 
 void CCmdHelperBase::SetReversePrinting(PrinterBuffer& target, bool on) {
     Put(target, {GS, 'B', on ? uint8_t{1} : uint8_t{0}});

@@ -25,6 +25,7 @@ bool CmdHelper_RX4270::TestDrawerBit(uint8_t, bool) { return false; }
 
 // The printer has no page mode to end and no real-time commands besides the status request.
 void CmdHelper_RX4270::FormFeed(PrinterBuffer&) {}
+void CmdHelper_RX4270::PrepareSend(PrinterBuffer&, int32_t) {}
 void CmdHelper_RX4270::EndPage(PrinterBuffer&) {}
 void CmdHelper_RX4270::DrawerStatusCommand(std::span<uint8_t, 3>) {}
 bool CmdHelper_RX4270::RealTimeRequest(PrinterBuffer&, int32_t) { return false; }

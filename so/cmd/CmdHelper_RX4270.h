@@ -29,6 +29,8 @@ public:
     bool DrawerBitChanged(uint8_t previous, uint8_t current, bool ignoreChangeFromClear) override;
     bool TestDrawerBit(uint8_t status, bool expectSet) override;
     void FormFeed(PrinterBuffer& target) override;
+    // The printer does not answer process-ID requests: none is appended.
+    void PrepareSend(PrinterBuffer& target, int32_t value) override;
     void RequestRealTimeStatus(PrinterBuffer& target, int32_t n) override;
     void DrawerStatusCommand(std::span<uint8_t, 3> record) override;
     bool RealTimeRequest(PrinterBuffer& target, int32_t n) override;

@@ -1,4 +1,5 @@
 // CPrinterBase, output: Send, DirectSend, ClearOutput, Retry and the busy/idle answers.
+#include <algorithm>
 #include <chrono>
 #include <span>
 #include <thread>
@@ -13,8 +14,6 @@
 namespace QVO::Printer {
 
 namespace {
-// The identifier of the process-ID request appended to each output ("FFFF").
-constexpr int32_t kProcessIdMarker = 0x46464646;
 // DirectSend waits at most this long for the port lock (100 tries, 100 ms apart).
 constexpr int32_t kDirectSendLockTimeoutMs = 10000;
 constexpr uint8_t kFrameEnd = 0xBB;
@@ -42,23 +41,30 @@ void CPrinterBase::set_printerSettings(PrinterBuffer&) {}
 
 int32_t CPrinterBase::IsDirectSend() { return 1; }
 
-int32_t CPrinterBase::IsIdle() { return !output_ || output_->IsEmpty() ? 1 : 0; }
+// Outputs written but not yet confirmed by the printer still count: they are not complete.
+int32_t CPrinterBase::IsIdle() { return !output_ || !output_->HasPendingOutput() ? 1 : 0; }
 
 int32_t CPrinterBase::IsBusy() {
     if (asyncMode_ != 0 || IsIdle() != 0 || IsDirectSend() == 0) return 0;
     return 1;
 }
 
+// Where the printer answers process-ID requests, every output carries one: a synchronous send
+// the fixed one nobody waits for, a queued output its own, whose answer completes it.
 int32_t CPrinterBase::Send(PrinterBuffer& buffer, int32_t urgent) {
     set_printerSettings(buffer);
-    if (bidirectional_ && parameters_.answersProcessId && cmd_ != nullptr) cmd_->PrepareSend(buffer, kProcessIdMarker);
     if (!output_) return Opos::OPOS_E_CLOSED;
-    const bool queue = (asyncMode_ != 0 && !framedModel_) || (!output_->IsEmpty() && urgent != 0);
+    ICmdHelper* const confirming = bidirectional_ && parameters_.answersProcessId ? cmd_ : nullptr;
+    const bool queue = (asyncMode_ != 0 && !framedModel_) || (output_->HasPendingOutput() && urgent != 0);
     if (!queue) {
-        if (!output_->IsEmpty()) return Opos::OPOS_E_BUSY;
+        if (output_->HasPendingOutput()) return Opos::OPOS_E_BUSY;
+        if (confirming != nullptr) confirming->PrepareSend(buffer, static_cast<int32_t>(kSynchronousProcessId));
         return DirectSend(buffer, 0, 7);
     }
-    output_->QueueOutput(std::span<const uint8_t>(buffer.Data(), buffer.Size()), urgent != 0);
+    ProcessIdRequestBuilder request;
+    if (confirming != nullptr)
+        request = [confirming](PrinterBuffer& target, int32_t processId) { confirming->PrepareSend(target, processId); };
+    output_->QueueOutput(std::span<const uint8_t>(buffer.Data(), buffer.Size()), urgent != 0, request);
     return Opos::OPOS_SUCCESS;
 }
 
@@ -99,7 +105,7 @@ int32_t CPrinterBase::DirectSend(PrinterBuffer& buffer, int32_t expectReply, uin
 }
 
 int32_t CPrinterBase::ClearOutput(int32_t*) {
-    if (output_ && !output_->IsEmpty()) output_->ClearOutput();
+    if (output_ && output_->HasPendingOutput()) output_->ClearOutput();
     ClearCollectingBuffers();
     return 0;
 }
@@ -111,8 +117,9 @@ void CPrinterBase::Retry() {
     if (opened_ && claimed_ && deviceEnabled_ && output_) output_->Retry();
 }
 
-// On the output worker: the front output could not be written. The output stays queued; the
-// application learns why with the result it would have had from a synchronous print.
+// On the output worker: the front output could not be written, or was written and lost with
+// the link before the printer confirmed it. The output stays queued; the application learns
+// why with the result it would have had from a synchronous print.
 void CPrinterBase::OnOutputFailed(int32_t outputId) {
     int32_t resultCode = Opos::OPOS_E_NOHARDWARE;
     int32_t extended = 0;
@@ -124,6 +131,7 @@ void CPrinterBase::OnOutputFailed(int32_t outputId) {
         extended = kExtReceiptEmpty;
     }
     std::wstring text = port_ ? port_->GetPortErrorText() : std::wstring();
+    if (text.empty() && output_) text = output_->FailureText();
     if (text.empty()) text = L"Output " + std::to_wstring(outputId) + L" could not be written to the printer";
     SetError(port_ ? port_->GetPortErrorCode() : 0, text);
     if (events_) events_->ErrorNotice(text, resultCode, extended);

@@ -7,6 +7,8 @@
 #include "so/printer/CPrinterBase.h"
 #include "so/printer/CPrinterEventObject.h"
 #include "so/printer/CPrinterPort.h"
+#include "so/printer/CPrinterTaskThreadContext.h"
+#include "so/printer/PrinterReplies.h"
 #include "so/printer/StatusLock.h"
 
 namespace QVO::Printer {
@@ -18,8 +20,11 @@ constexpr auto kStepPause = std::chrono::milliseconds(10);
 constexpr auto kSlowLinkPause = std::chrono::milliseconds(50);
 constexpr int32_t kForcedAttempts = 6;
 constexpr int32_t kStatusLockTimeoutMs = 10000;
-constexpr int32_t kAsbBlockSize = 4;
+constexpr int32_t kAsbReadBytes = 64;
 constexpr int32_t kUsbReplyBytes = 256;
+// Reads of one status answer: process-ID answers and status blocks in front of it go to
+// their own readers, and the answer may still follow.
+constexpr int32_t kReadsPerAnswer = 12;
 constexpr int32_t kRealTimePrinterStatus = 1;
 constexpr int32_t kRealTimeOfflineCause = 2;
 constexpr int32_t kRealTimeRollPaper = 4;
@@ -52,7 +57,12 @@ bool CPrinterBase::PollPrinterState(bool force) {
 }
 
 bool CPrinterBase::QueryOnce(tagPrinterStatus& status) {
-    if (asbInUse_) return GetPrinterStateByASB(status);
+    if (asbInUse_) {
+        // The drawer sensor comes with every block, as with the other readers.
+        if (!GetPrinterStateByASB(status)) return false;
+        status.drawerOpen = openVoltage_ != 0 ? (status.drawerSignal != 0) : (status.drawerSignal == 0);
+        return true;
+    }
     const bool drawerOnly = (modeBits_ & kCashDrawerMode) != 0 && (modeBits_ & kPrinterMode) == 0;
     if (drawerOnly) {
         int32_t valid = 0;
@@ -77,6 +87,8 @@ void CPrinterBase::StoreStatusFlags(const tagPrinterStatus& status) {
     coverOpen_.store(status.coverOpen != 0 ? 1 : 0);
     recEmpty_.store(status.paperEnd != 0 ? 1 : 0);
     recNearEnd_.store(status.paperNearEnd != 0 ? 1 : 0);
+    // Outputs wait in a printer that waits: no answer then is no sign of a lost link.
+    if (output_) output_->SetPrinterWaiting(status.coverOpen != 0 || status.paperEnd != 0 || status.offline != 0);
 }
 
 // Every condition, changed or not: what the application sees right after enabling.
@@ -108,35 +120,55 @@ void CPrinterBase::ReportChanges(const tagPrinterStatus& status) {
     }
 }
 
+// Every status reader reads through the output worker's splitter, so the answers confirming
+// outputs and the status blocks are never taken for each other. `local` serves before open.
+static PrinterReplies& ReplyStream(const std::shared_ptr<CPrinterTaskThreadContext>& output, PrinterReplies& local) {
+    return output ? output->Replies() : local;
+}
+
+// The oldest status block that came, also one the output worker read while looking for answers.
 bool CPrinterBase::GetPrinterStateByASB(tagPrinterStatus& status) {
     if (!port_->TimedLock(kStatusLockTimeoutMs)) return false;
     PortLockHolder held(*port_, std::adopt_lock);
-    int32_t got = 0;
-    port_->Port().ReadOnce(statusReply_.data(), 0, kAsbBlockSize, got, 0);
-    if (got > 0 && got < kAsbBlockSize) {
-        std::this_thread::sleep_for(kStepPause);
-        int32_t more = 0;
-        port_->ReadOnceLocked(statusReply_.data(), got, kAsbBlockSize - got, more);
-        got += more;
+    PrinterReplies local;
+    PrinterReplies& replies = ReplyStream(output_, local);
+    PrinterReplies::AutoStatusBlock block{};
+    if (!replies.TakeAutoStatus(block)) {
+        int32_t count = 0;
+        port_->Port().ReadOnce(statusReply_.data(), 0, kAsbReadBytes, count, 0);
+        if (count > 0) replies.Feed(statusReply_.data(), static_cast<size_t>(count));
+        if (!replies.TakeAutoStatus(block)) {
+            if (!replies.AutoStatusStarted()) return false;
+            std::this_thread::sleep_for(kStepPause);
+            count = 0;
+            port_->ReadOnceLocked(statusReply_.data(), 0, kAsbReadBytes, count);
+            if (count > 0) replies.Feed(statusReply_.data(), static_cast<size_t>(count));
+            if (!replies.TakeAutoStatus(block)) return false;
+        }
     }
-    if (got < kAsbBlockSize) return false;
-    return cmd_->ParseAutoStatus(std::span<const uint8_t, 4>(statusReply_.data(), 4), &status);
+    return cmd_->ParseAutoStatus(std::span<const uint8_t, 4>(block.data(), block.size()), &status);
 }
 
 // Sends one request and returns the last byte of the answer; false when none came.
 bool CPrinterBase::RequestAndReadByte(PrinterBuffer& request, uint8_t& answer) {
+    PrinterReplies local;
+    PrinterReplies& replies = ReplyStream(output_, local);
+    replies.DropOthers();  // whatever came before the request answers something else
     if (port_->WriteLocked(request.Data(), 0, static_cast<int32_t>(request.Size())) == 0) return false;
     const int32_t wanted = isUsb_ ? kUsbReplyBytes : 1;
-    int32_t got = 0;
     std::this_thread::sleep_for(kStepPause);
-    port_->ReadLocked(statusReply_.data(), 0, wanted, got, 0);
-    if (got <= 0 && (isUsb_ || isLpt_)) {
-        std::this_thread::sleep_for(kSlowLinkPause);
+    bool waited = false;
+    for (int32_t read = 0; read < kReadsPerAnswer; ++read) {
+        int32_t got = 0;
         port_->ReadLocked(statusReply_.data(), 0, wanted, got, 0);
+        if (got > 0) replies.Feed(statusReply_.data(), static_cast<size_t>(got));
+        if (replies.TakeLastOther(answer)) return true;
+        if (got > 0) continue;  // only bytes for the other readers so far
+        if (waited || !(isUsb_ || isLpt_)) return false;
+        std::this_thread::sleep_for(kSlowLinkPause);
+        waited = true;
     }
-    if (got <= 0) return false;
-    answer = statusReply_[static_cast<size_t>(got - 1)];
-    return true;
+    return false;
 }
 
 bool CPrinterBase::GetPrinterStateByRealTime(tagPrinterStatus& status, bool onlyFirst) {

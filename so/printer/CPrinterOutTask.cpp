@@ -12,13 +12,21 @@ namespace QVO::Printer {
 namespace {
 // Built in place and only ever moved by construction: assigning a pmr vector would copy the
 // bytes into the target's heap instead of keeping the one chosen here.
-std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t> bytes) {
-    std::pmr::memory_resource* heap = heaps.For(bytes.size());
+std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t> bytes,
+                                     std::span<const uint8_t> request) {
+    const auto copy = [&](std::pmr::memory_resource* heap) {
+        std::pmr::vector<uint8_t> data(heap);
+        data.reserve(bytes.size() + request.size());
+        data.insert(data.end(), bytes.begin(), bytes.end());
+        data.insert(data.end(), request.begin(), request.end());
+        return data;
+    };
+    std::pmr::memory_resource* heap = heaps.For(bytes.size() + request.size());
     try {
-        return std::pmr::vector<uint8_t>(bytes.begin(), bytes.end(), heap);
+        return copy(heap);
     } catch (const std::bad_alloc&) {
         if (heap == heaps.Large()) throw;
-        return std::pmr::vector<uint8_t>(bytes.begin(), bytes.end(), heaps.Large());  // small heap full
+        return copy(heaps.Large());  // small heap full
     }
 }
 }  // namespace
@@ -26,20 +34,22 @@ std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t
 std::shared_ptr<CPrinterOutTask> CPrinterOutTask::Create(int32_t outputId, std::shared_ptr<CPrinterPort> port,
                                                          std::shared_ptr<CPrinterEventObject> events,
                                                          std::shared_ptr<OutputHeaps> heaps,
-                                                         std::span<const uint8_t> bytes) {
-    std::pmr::vector<uint8_t> data = CopyToHeap(*heaps, bytes);
+                                                         std::span<const uint8_t> bytes,
+                                                         std::span<const uint8_t> request, uint32_t processId) {
+    std::pmr::vector<uint8_t> data = CopyToHeap(*heaps, bytes, request);
     return std::make_shared<CPrinterOutTask>(outputId, std::move(port), std::move(events), std::move(heaps),
-                                             std::move(data));
+                                             std::move(data), request.empty() ? 0 : processId);
 }
 
 CPrinterOutTask::CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port,
                                  std::shared_ptr<CPrinterEventObject> events, std::shared_ptr<OutputHeaps> heaps,
-                                 std::pmr::vector<uint8_t> data)
+                                 std::pmr::vector<uint8_t> data, uint32_t processId)
     : outputId_(outputId),
       port_(std::move(port)),
       events_(std::move(events)),
       heaps_(std::move(heaps)),
-      data_(std::move(data)) {}
+      data_(std::move(data)),
+      processId_(processId) {}
 
 // 1: written (or nothing to write); 0: not written, the bytes are still here for a retry.
 int32_t CPrinterOutTask::Execute() {
@@ -49,9 +59,11 @@ int32_t CPrinterOutTask::Execute() {
     running_.store(1);
     const int32_t written = port_->WriteLocked(data_.data(), 0, static_cast<int32_t>(data_.size()));
     running_.store(0);
-    if (written == 0) return 0;
+    return written != 0 ? 1 : 0;
+}
+
+void CPrinterOutTask::RaiseComplete() {
     if (outputId_ != kNoOutputId && events_) events_->OutputComplete(outputId_);
-    return 1;
 }
 
 }  // namespace QVO::Printer

@@ -14,9 +14,20 @@
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 #include "so/io/ParsePortSettings.h"
+#include "so/printer/CPrinterTaskThreadContext.h"
 #include "so/printer/CTM_T88IV.h"
 #include "so/printer/IPrinterEventHandle.h"
 #include "tests/support/WaitUntil.h"
+
+namespace QVO::Printer {
+
+// The engine's output worker, for tests that shorten its time-outs.
+class CPrinterBaseTestAccess {
+public:
+    static CPrinterTaskThreadContext& Output(CPrinterBase& engine) { return *engine.output_; }
+};
+
+}  // namespace QVO::Printer
 
 namespace QVO::Printer::Test {
 

@@ -145,9 +145,10 @@ TEST_F(OutputPathTest, ClearOutputDropsHeldAndQueuedOutputWithoutCompletions) {
 // An output waits for a port lock held elsewhere (a status read, a synchronous print) instead
 // of being given up at once.
 TEST_F(OutputPathTest, OutputWaitsForABusyPortLock) {
-    ASSERT_TRUE(port_->TimedLock(0));
-    context_->QueueOutput(Bytes("late"), false);
     ASSERT_EQ(context_->Start(), 0);
+    // A plain return on failure, which the lock analysis follows (an ASSERT it cannot).
+    if (!port_->TimedLock(0)) FAIL() << "the port lock was not free";
+    context_->QueueOutput(Bytes("late"), false);
     // kOutputLockTimeoutMs is 10 s; instead of waiting that long, check that nothing was
     // completed or dropped while the lock is held, then let it go.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
