@@ -58,6 +58,7 @@ void CQVOOposPrinterSO::OpenDrawer(int32_t& rc) {
         return;
     }
     LoadDrawer(*engine, row.drawer);
+    engine->SetAsyncMode(asyncMode_.load());
     engine->OpenDrawer(&rc);
     resultCodeExtended_ = engine->ResultCodeExtended();
     // With a drawer sensor, the state read now reports the drawer opening as a status update.

@@ -48,6 +48,8 @@ void CQVOOposPrinterSO::Forward(bool checkStation, int32_t station, bool noticeO
         resultCode_.store(rc = OPOS_E_CLOSED);
         return;
     }
+    // The engine is shared; the asynchronous mode is the caller's.
+    engine->SetAsyncMode(asyncMode_.load());
     bool failed = false;
     try {
         failed = call(*engine, rc) != 0;

@@ -45,6 +45,9 @@ int32_t CQVOOposPrinterSO::GetPropertyNumber(int32_t index) {
             return PTR_S_RECEIPT;
         case PIDXPtr_FlagWhenIdle:
             return Target().flagWhenIdle_.load();
+        // Each control object's own, though the engine is shared.
+        case PIDXPtr_AsyncMode:
+            return opened_ ? asyncMode_.load() : 0;
         case PIDXPtr_ErrorLevel: {
             CQVOOposPrinterSO& target = Target();
             Platform::MutexLock lock(target.eventStateMutex_);
@@ -107,6 +110,8 @@ void CQVOOposPrinterSO::SetPropertyNumber(int32_t index, int32_t value, int32_t&
     if (target.engine_) {
         target.engine_->SetPropertyNumber(index, value, &rc);
         resultCodeExtended_ = target.engine_->ResultCodeExtended();
+        // What the engine took (the maker's model stays synchronous).
+        if (index == PIDXPtr_AsyncMode) asyncMode_.store(target.engine_->AsyncMode());
     }
     resultCode_.store(rc);
 }
