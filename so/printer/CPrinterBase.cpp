@@ -50,6 +50,7 @@ void CPrinterBase::SetProperty_Open() {
     recLineWidth_ = parameters_.paperWidth;
     recSidewaysMaxChars_ = kDefaultSidewaysMaxChars;
     recSidewaysMaxLines_ = kDefaultSidewaysMaxLines;
+    ResetFormatting();
     const FontInfo first = parameters_.fonts.empty() ? FontInfo{} : parameters_.fonts.front();
     currentFont_ = 0;
     recLineHeight_ = first.height;
@@ -61,14 +62,19 @@ void CPrinterBase::SetProperty_Open() {
 void CPrinterBase::SetFont(int32_t fontIndex) {
     if (fontIndex < 0 || fontIndex >= static_cast<int32_t>(parameters_.fonts.size())) return;
     const FontInfo& font = parameters_.fonts[static_cast<size_t>(fontIndex)];
-    recLineWidth_ = parameters_.paperWidth;
-    recLineChars_ = font.width > 0 ? parameters_.paperWidth / font.width : 0;
+    // Sideways, a line runs along the paper: the line properties stay.
+    if (!IsInRotate90Mode()) {
+        recLineWidth_ = parameters_.paperWidth;
+        recLineChars_ = font.width > 0 ? parameters_.paperWidth / font.width : 0;
+    }
     recLineHeight_ = font.height;
     recLineSpacing_ = font.height * 5 / 4;
     const double spacingMm = recLineSpacing_ * static_cast<double>(parameters_.horizontalDotMm);
     recLinesToPaperCut_ =
         spacingMm > 0 ? static_cast<int32_t>((parameters_.cutterDistance / 10) / spacingMm) / 10 + 1 : 0;
     currentFont_ = fontIndex;
+    charWidth_ = font.width;
+    charHeight_ = font.height;
     const double charAlongMm = font.width * static_cast<double>(parameters_.horizontalDotMm);
     const int32_t charInUnits = static_cast<int32_t>(charAlongMm / parameters_.verticalUnitMm);
     if (charInUnits > 0) recSidewaysMaxChars_ = parameters_.pageHeight / charInUnits;

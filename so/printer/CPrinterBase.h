@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/sync/Mutex.h"
 #include "so/cmd/ICmdHelper.h"
@@ -187,6 +189,62 @@ protected:
     void InitProperty();
     void SetFont(int32_t fontIndex);
 
+    // --- text conversion (CPrinterBase_Convert.cpp) ---
+    // Wide text to bytes: the CharacterSet's code page (with its substitutions) or, under
+    // BinaryConversion, the system ANSI code page. Returns the byte count; writes at most
+    // outputSize bytes when output is given. *codePage (may be null) receives the code page
+    // used, 0 under BinaryConversion.
+    int32_t BStr2Char(std::wstring_view text, uint8_t* output, int32_t outputSize, int32_t* codePage);
+    // Appends NUL-terminated bytes decoded by BinaryConversion (none, nibble, decimal).
+    void DataBinaryConversion2(PrinterBuffer& target, const uint8_t* bytes);
+    void DataBinaryConversion(PrinterBuffer& target, std::wstring_view text, int32_t* codePage);
+    // The code page text of `characterSet` is converted with (0: none the platform knows).
+    static int32_t ConversionCodePage(int32_t characterSet);
+
+    // --- the escape-sequence interpreter (CPrinterBase_Interpreter.cpp, _Sequences.cpp) ---
+    // Turns text with OPOS escape sequences into commands appended to target. Returns 0,
+    // OPOS_E_ILLEGAL (a value the printer cannot carry out) or OPOS_E_FAILURE (a sequence
+    // printed as text). Validate-only stops at the first problem; target is then scratch.
+    int32_t FormatStringToOutBuffer(PrinterBuffer& target, std::span<const uint8_t> input, bool validateOnly);
+    // Standard-mode formatting reset in front of transaction text.
+    void ClearFormatInStd(PrinterBuffer& target);
+
+    // --- character formatting and line metrics (CPrinterBase_Metrics.cpp) ---
+    static constexpr uint8_t kNoFontFits = 0xFF;
+    int32_t SelectFont(int32_t charsPerLine);
+    int32_t SelectMinFont();
+    int32_t SetRecLineChars(int32_t charsPerLine, int32_t* pRC);
+    int32_t GetRecLineWidth();
+    uint8_t GetRecLineSpacing();
+    int32_t H2V(int32_t dots);
+    int32_t DOT2MapNumber_H(int32_t dots);
+    int32_t DOT2MapNumber_V(int32_t units);
+    int32_t MapNumber2DOT_H(int32_t value);
+    int32_t MapNumber2DOT_V(int32_t value);
+    int32_t metric2MapNumber(int32_t hundredthsMm);
+    int32_t MapNumber2metric(int32_t value);
+    void SelectPrintMode(PrinterBuffer& target, bool bold, bool italic, bool doubleWidth, bool doubleHeight,
+                         bool underline, bool fontB);
+    static int32_t IsBold(uint8_t mode) { return (mode >> 3) & 1; }
+    static int32_t IsFontB(uint8_t mode) { return mode & 1; }
+    static int32_t IsUnderline(uint8_t mode) { return (mode >> 7) & 1; }
+    static int32_t IsDoubleHeight(uint8_t mode, bool kanji) { return (mode >> (kanji ? 3 : 4)) & 1; }
+    static int32_t IsDoubleWidth(uint8_t mode, bool kanji) { return (mode >> (kanji ? 2 : 5)) & 1; }
+    // Positions a line for alignment letter c/l/r: in page mode or rotated printing, and
+    // one segment of a standard-mode line.
+    void SelectHPos(PrinterBuffer& target, uint8_t alignment, int32_t lineWidth);
+    void SelectHPosInStd(PrinterBuffer& target, uint8_t alignment, int32_t segmentWidth);
+    // A 1-bit raster (rows of width / 8 bytes) as 8-dot columns.
+    void ToColumnFormat(PrinterBuffer& target, std::span<const uint8_t> raster, int32_t width, int32_t height);
+    // The standard setup at the head of every output: mode 3 standard, mode 1 page mode.
+    void InitOutBufferWithPMControl(PrinterBuffer& target, int32_t mode);
+    // Sideways and collecting modes; page mode and rotated printing set their flags.
+    bool IsInPrinterPageMode() const { return pageMode_ || rotateRight_ || rotateLeft_; }
+    bool IsInRotateMode() const { return rotateRight_ || rotateLeft_ || upsideDown_; }
+    bool IsInRotate90Mode() const { return rotateRight_ || rotateLeft_ || (pageMode_ && pageSideways_); }
+    // The collecting buffer of a transaction, page mode or rotated printing; none today.
+    PrinterBuffer* CurrentPrinterBuffer() { return nullptr; }
+
     // For the model classes: their destructors call it first, as the output worker calls the
     // builder they own until it has stopped.
     void StopOutputWorker();
@@ -212,7 +270,6 @@ private:
     // Print-method checks and the plain text path (CPrinterBase_Print.cpp).
     bool RefusedAsBusy(int32_t* pRC);
     bool RefusedForPaper(int32_t* pRC);
-    int32_t SendText(const std::wstring& data, int32_t* pRC);
     int32_t AnswerUnsupported(int32_t* pRC);
 
     // Lifecycle steps shared by disable, release and close.
@@ -309,6 +366,62 @@ private:
     PrinterBuffer control_;
     std::array<uint8_t, 255> reply_{};
     std::array<uint8_t, 256> statusReply_{};
+
+    // --- text formatting (CPrinterBase_Convert/_Interpreter/_Sequences/_Metrics.cpp) ---
+    friend class EscapeInterpreter;
+    friend class CPrinterFormatTestAccess;
+    // Hooks for the pieces that come later; each says what it does until then.
+    int32_t FormatPageModeText(PrinterBuffer& target, std::span<const uint8_t> input, bool validateOnly);
+    bool IsBitmapStored(int32_t number) const;
+    bool FormatSettedBitmap(PrinterBuffer& target, int32_t number);
+    bool FormatBarcode(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t width, int32_t alignment,
+                       int32_t textPosition, std::span<const uint8_t> data);
+    // ESC|nE data: into a transaction, else straight to the printer ahead of the call's output.
+    void PassThroughEscapeData(std::span<const uint8_t> data);
+    int32_t PrintFormatted(const std::wstring& data, int32_t* pRC, bool immediate);
+
+    // Current font and print modes.
+    int32_t charWidth_ = 12;
+    int32_t charHeight_ = 24;
+    int32_t defaultFont_ = 0;
+    int32_t defaultUnderline_ = 1;
+    int32_t recLetterQuality_ = 0;
+    bool kanjiMode_ = false;
+    uint8_t printModeByte_ = 0;
+    uint8_t kanjiPrintModeByte_ = 0;
+    // Settings changed since the last output; set_printerSettings sends and clears them.
+    bool characterSetChanged_ = false;
+    bool fontChanged_ = false;
+    bool lineSpacingChanged_ = false;
+    bool lineWidthChanged_ = false;
+    bool letterQualityChanged_ = false;
+    bool upsideDownChanged_ = false;
+    // Page mode and rotation state (set by the page-mode code; off until it exists).
+    bool pageMode_ = false;
+    bool pageSideways_ = false;
+    bool rotateRight_ = false;
+    bool rotateLeft_ = false;
+    bool upsideDown_ = false;
+    int32_t pageModeHorizontalPosition_ = 0;
+    int32_t pageModeVerticalPosition_ = 0;
+    int32_t pageAreaWidth_ = 0;
+    int32_t pageAreaHeight_ = 0;
+    // Kept between interpreter calls.
+    int32_t lineOpen_ = 0;
+    int32_t openLinePosition_ = 0;
+    int32_t widestLine_ = 0;
+    int32_t linesHeight_ = 0;
+    int32_t pageVerticalTotal_ = 0;
+    // The print methods' buffers.
+    PrinterBuffer pendingSettings_{512};
+    PrinterBuffer textInput_{32};
+    PrinterBuffer formatted_;
+    PrinterBuffer direct_{2048};
+    PrinterBuffer lineBuffer_;
+    PrinterBuffer topLogo_{512};
+    PrinterBuffer bottomLogo_{512};
+    // Resets the formatting state at open.
+    void ResetFormatting();
 };
 
 }  // namespace QVO::Printer

@@ -36,8 +36,25 @@ private:
 };
 }  // namespace
 
-// Pending setting commands go in front of the output; the formatting code queues them.
-void CPrinterBase::set_printerSettings(PrinterBuffer&) {}
+// Settings changed since the last output go in front of it. The font is the current font's
+// index (0 font A, 1 font B), not a guess from RecLineChars, which differs by head width.
+void CPrinterBase::set_printerSettings(PrinterBuffer& buffer) {
+    if (cmd_ == nullptr) return;
+    if (upsideDownChanged_) cmd_->SetUpsideDown(pendingSettings_, upsideDown_);
+    if (characterSetChanged_) cmd_->SelectCodePage(pendingSettings_, characterSet_);
+    if (fontChanged_) cmd_->SelectCharacterFont(pendingSettings_, currentFont_);
+    if (lineSpacingChanged_)
+        cmd_->SetLineSpacing(pendingSettings_, IsInRotate90Mode() ? recLineSpacing_ : H2V(recLineSpacing_));
+    if (lineWidthChanged_) {
+        recLineWidth_ = std::min(recLineWidth_, parameters_.paperWidth);
+        cmd_->SetPrintAreaWidth(pendingSettings_, recLineWidth_);
+    }
+    if (letterQualityChanged_) cmd_->SetSmoothing(pendingSettings_, recLetterQuality_ != 0);
+    characterSetChanged_ = fontChanged_ = lineSpacingChanged_ = lineWidthChanged_ = letterQualityChanged_ = false;
+    if (pendingSettings_.IsEmpty()) return;
+    // Kept for the next output when the buffer cannot grow.
+    if (buffer.Insert(0, pendingSettings_.Begin(), pendingSettings_.End())) pendingSettings_.Clear();
+}
 
 int32_t CPrinterBase::IsDirectSend() { return 1; }
 
@@ -63,7 +80,9 @@ int32_t CPrinterBase::Send(PrinterBuffer& buffer, int32_t urgent) {
     }
     ProcessIdRequestBuilder request;
     if (confirming != nullptr)
-        request = [confirming](PrinterBuffer& target, int32_t processId) { confirming->PrepareSend(target, processId); };
+        request = [confirming](PrinterBuffer& target, int32_t processId) {
+            confirming->PrepareSend(target, processId);
+        };
     output_->QueueOutput(std::span<const uint8_t>(buffer.Data(), buffer.Size()), urgent != 0, request);
     return Opos::OPOS_SUCCESS;
 }

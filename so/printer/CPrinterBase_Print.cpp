@@ -1,8 +1,10 @@
-// CPrinterBase, print methods: the busy and paper checks, plain text and cuts through the output
-// path. The escape-sequence interpreter, transactions, page mode, barcodes and images are not
-// part of this engine yet; their methods answer "not supported" and send nothing.
+// CPrinterBase, print methods: the busy and paper checks, text through the conversion and the
+// escape-sequence interpreter, and cuts, all through the output path. Transactions, page mode,
+// barcodes and images are not part of this engine yet; their methods answer "not supported".
+#include <algorithm>
+#include <string>
+
 #include "constants/OposConstants.h"
-#include "platform/text/TextConv.h"
 #include "so/printer/CPrinterBase.h"
 
 namespace QVO::Printer {
@@ -11,6 +13,7 @@ using namespace Opos;
 
 namespace {
 constexpr int32_t kFullCutPercentage = 100;
+constexpr int32_t kStandardSetup = 3;
 }  // namespace
 
 // Synchronous printing while outputs are still queued would overtake them.
@@ -32,25 +35,51 @@ bool CPrinterBase::RefusedForPaper(int32_t* pRC) {
     return true;
 }
 
-int32_t CPrinterBase::SendText(const std::wstring& data, int32_t* pRC) {
-    const std::string bytes = Platform::Text::WideToCodePage(data, characterSet_);
-    PrinterBuffer out;
-    if (!out.Append(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) {
-        *pRC = SetRC(OPOS_E_FAILURE);
-        return 0;
+// Normal text goes into an open collecting buffer, else behind the standard setup to the
+// printer; immediate text always goes at once and selects the code page it was converted in.
+int32_t CPrinterBase::PrintFormatted(const std::wstring& data, int32_t* pRC, bool immediate) {
+    *pRC = SetRC(Opos::OPOS_SUCCESS);
+    int32_t codePage = 0;
+    textInput_.Clear();
+    formatted_.Clear();
+    PrinterBuffer& out = immediate ? formatted_ : direct_;
+    if (immediate) {
+        const int32_t size = BStr2Char(data, nullptr, 0, &codePage);
+        std::string bytes(static_cast<size_t>(std::max(size, 0)) + 1, '\0');
+        BStr2Char(data, reinterpret_cast<uint8_t*>(bytes.data()), size, nullptr);
+        DataBinaryConversion2(textInput_, reinterpret_cast<const uint8_t*>(bytes.data()));
+        InitOutBufferWithPMControl(formatted_, kStandardSetup);
+        cmd_->SelectCodePage(formatted_, codePage);
+    } else {
+        DataBinaryConversion(textInput_, data, &codePage);
     }
+    pageVerticalTotal_ = IsInRotate90Mode() ? pageModeVerticalPosition_ : H2V(pageModeVerticalPosition_);
+    if (!immediate) {
+        if (PrinterBuffer* collecting = CurrentPrinterBuffer()) {
+            FormatStringToOutBuffer(formatted_, textInput_.Bytes(), false);
+            ClearFormatInStd(*collecting);
+            collecting->Append(formatted_);
+            return 0;
+        }
+        direct_.Clear();
+        InitOutBufferWithPMControl(direct_, kStandardSetup);
+        // The character set's text went out in another code page (850 as 1252, say): the
+        // printer must use that page's table, or every character outside ASCII prints wrong.
+        if (codePage != 0 && codePage != characterSet_) cmd_->SelectCodePage(direct_, codePage);
+    }
+    FormatStringToOutBuffer(out, textInput_.Bytes(), false);
     *pRC = SetRC(Send(out, 0));
     return 0;
 }
 
 int32_t CPrinterBase::PrintNormal(int32_t, const std::wstring& data, int32_t* pRC) {
     if (RefusedAsBusy(pRC) || RefusedForPaper(pRC)) return 0;
-    return SendText(data, pRC);
+    return PrintFormatted(data, pRC, false);
 }
 
 int32_t CPrinterBase::PrintImmediate(int32_t, const std::wstring& data, int32_t* pRC) {
     if (RefusedForPaper(pRC)) return 0;
-    return SendText(data, pRC);
+    return PrintFormatted(data, pRC, true);
 }
 
 int32_t CPrinterBase::CutPaper(int32_t percentage, int32_t* pRC) {

@@ -14,6 +14,8 @@ using namespace Opos;
 namespace {
 // The engine's device-name text of the maker's model, whose output is always written at once.
 constexpr const wchar_t* kFramedDeviceName = L"RX4270";
+// RecLineChars counts only its low byte.
+constexpr int32_t kByteMask = 0xFF;
 }  // namespace
 
 int32_t CPrinterBase::GetPropertyNumber(int32_t index, int32_t* value) {
@@ -46,17 +48,20 @@ int32_t CPrinterBase::GetPropertyNumber(int32_t index, int32_t* value) {
         case PIDXPtr_RecLineChars:
             v = recLineChars_;
             break;
+        case PIDXPtr_RecLetterQuality:
+            v = recLetterQuality_;
+            break;
         case PIDXPtr_RecLineHeight:
-            v = recLineHeight_;
+            v = DOT2MapNumber_H(recLineHeight_);
             break;
         case PIDXPtr_RecLineSpacing:
-            v = recLineSpacing_;
+            v = DOT2MapNumber_H(recLineSpacing_);
             break;
         case PIDXPtr_RecLinesToPaperCut:
             v = recLinesToPaperCut_;
             break;
         case PIDXPtr_RecLineWidth:
-            v = recLineWidth_;
+            v = GetRecLineWidth();
             break;
         case PIDXPtr_RecSidewaysMaxChars:
             v = recSidewaysMaxChars_;
@@ -97,10 +102,32 @@ int32_t CPrinterBase::SetPropertyNumber(int32_t index, int32_t value, int32_t* p
             break;
         case PIDXPtr_CharacterSet:
             // A code page the text conversion cannot reach would print nothing readable.
-            if (Platform::Text::CharsetOfCodePage(value).empty())
+            if (Platform::Text::CharsetOfCodePage(ConversionCodePage(value)).empty()) {
+                rc = OPOS_E_ILLEGAL;
+            } else {
+                characterSetChanged_ = characterSetChanged_ || value != characterSet_;
+                characterSet_ = value;
+            }
+            break;
+        case PIDXPtr_RecLetterQuality:
+            letterQualityChanged_ = letterQualityChanged_ || value != recLetterQuality_;
+            recLetterQuality_ = value;
+            break;
+        // A width of no characters per line has no font: refused before any font is chosen.
+        case PIDXPtr_RecLineChars:
+            if ((value & kByteMask) == 0)
                 rc = OPOS_E_ILLEGAL;
             else
-                characterSet_ = value;
+                SetRecLineChars(value, &rc);
+            if (pRC != nullptr) *pRC = rc;
+            if (rc == OPOS_E_EXTENDED) return 0;
+            break;
+        case PIDXPtr_RecLineHeight:
+            recLineHeight_ = MapNumber2DOT_H(value);
+            break;
+        case PIDXPtr_RecLineSpacing:
+            recLineSpacing_ = MapNumber2DOT_H(value);
+            lineSpacingChanged_ = true;
             break;
         case PIDXPtr_MapMode:
             mapMode_ = value;

@@ -1,0 +1,97 @@
+// The escape-sequence interpreter of the printer engine: one object per FormatStringToOutBuffer
+// call, holding that call's working state (engine-internal; not part of the library's API).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "so/cmd/PrinterBuffer.h"
+#include "so/printer/CPrinterBase.h"
+
+namespace QVO::Printer {
+
+// One parsed ESC | [*] [!] [number] [lowercase] UPPERCASE sequence.
+struct EscapeSequence {
+    size_t start = 0;   // the ESC
+    size_t next = 0;    // first byte after the letter (before any data)
+    bool star = false;  // the number is a data length only
+    bool bang = false;  // switch off
+    bool hasNumber = false;
+    int32_t number = 0;      // the numeric argument (0 with the star)
+    int32_t dataLength = 0;  // the number as read, for E and R
+    std::string qualifier;   // the lowercase letters
+    uint8_t letter = 0;      // 0: no uppercase letter followed the qualifier
+};
+
+// Standard-mode interpreter. Page mode and rotated printing go to the engine's page-mode
+// hook. Not thread-safe: runs on the print method's thread with the engine's buffers.
+class EscapeInterpreter {
+public:
+    EscapeInterpreter(CPrinterBase& engine, PrinterBuffer& target, bool validateOnly);
+    int32_t Run(std::span<const uint8_t> input);
+
+private:
+    // Scanning (CPrinterBase_Interpreter.cpp).
+    void Setup();
+    void TextByte(uint8_t byte);
+    void CopyAsText(size_t from, size_t to);
+    void WritePendingFont();
+    void LineEnd(bool atLineFeed);
+    void Align(uint8_t letter);
+    int32_t Finish();
+
+    // Sequences (CPrinterBase_Sequences.cpp): parse, then run; returns where scanning goes on.
+    EscapeSequence Parse(size_t start) const;
+    size_t Execute(const EscapeSequence& seq);
+    // Each returns false when the sequence is refused (printed as text).
+    bool Alignment(const EscapeSequence& seq);
+    bool Character(const EscapeSequence& seq);
+    bool CharacterSize(const EscapeSequence& seq, bool height);
+    bool Underline(const EscapeSequence& seq);
+    bool Feed(const EscapeSequence& seq);
+    bool Normal(const EscapeSequence& seq);
+    bool Cut(const EscapeSequence& seq);
+    bool Font(const EscapeSequence& seq);
+    bool Bitmap(const EscapeSequence& seq);
+    bool Logo(const EscapeSequence& seq);
+    bool Barcode(const EscapeSequence& seq, std::span<const uint8_t> data);
+    void FontMetrics(int32_t fontIndex);
+    void Refuse(int32_t code);
+
+    CPrinterBase& e_;
+    ICmdHelper& cmd_;
+    PrinterBuffer& target_;
+    PrinterBuffer& line_;
+    const bool validate_;
+    std::span<const uint8_t> input_;
+    // Set in validate-only mode by the first problem: the call's answer.
+    std::optional<int32_t> stop_;
+
+    uint8_t alignment_ = 'l';
+    uint8_t justification_ = 'l';
+    int32_t charWidth_ = 0;
+    int32_t charHeight_ = 0;
+    int32_t lineHeight_ = 0;
+    int32_t lineSpacing_ = 0;
+    int32_t widthSize_ = 1;
+    int32_t heightSize_ = 1;
+    int32_t hScale_ = 1;
+    int32_t vScale_ = 1;
+    int32_t x_ = 0;
+    int32_t segmentWidth_ = 0;
+    bool segmentPending_ = false;
+    bool continuing_ = false;
+    bool fontB_ = false;
+    bool fontPending_ = false;
+    bool formFeedSeen_ = false;
+    bool markBoldUnderline_ = false;
+    bool markSize_ = false;
+    bool markReverse_ = false;
+    bool markJustification_ = false;
+    bool error_ = false;
+    bool refusal_ = false;
+};
+
+}  // namespace QVO::Printer
