@@ -138,8 +138,7 @@ void VirtualPrinter::AnswerPrinterInfoLocked(int request) {
 // that everything sent before the request has been processed.
 void VirtualPrinter::AnswerProcessIdLocked(const Command& cmd) {
     using namespace ProcessId;
-    if (cmd.args.empty() || cmd.args[0] != kFunction || cmd.data.size() != 1 + kIdBytes || cmd.data[0] != kMode)
-        return;
+    if (cmd.args.empty() || cmd.args[0] != kFunction || cmd.data.size() != 1 + kIdBytes || cmd.data[0] != kMode) return;
     std::vector<uint8_t> answer{kAnswerHeader0, kAnswerHeader1};
     for (size_t i = 1; i <= kIdBytes; ++i) {
         if (cmd.data[i] < kLowest || cmd.data[i] > kHighest) return;  // a printer ignores such a request

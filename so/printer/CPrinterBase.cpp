@@ -41,7 +41,11 @@ void CPrinterBase::SetProperty_Open() {
     // DeviceEnable).
     recEmpty_.store(1);
     recNearEnd_.store(1);
-    cached_ = tagPrinterStatus{};
+    {
+        Platform::MutexLock poll(pollMutex_);
+        cached_ = tagPrinterStatus{};
+    }
+    cachedDrawerOpen_.store(0);
     binaryConversion_ = 0;
     mapMode_ = 1;
     SetError(0, L"");

@@ -278,7 +278,7 @@ private:
     int32_t ReadPrinterInfoText(int32_t request, bool selectFirst, std::string& text);
     void ReadStatusAtEnable();
     // One status query and report; true when the printer answered.
-    bool PollPrinterState(bool force);
+    bool PollPrinterState(bool force) QUVO_EXCLUDES(pollMutex_);
     int32_t SendControl(PrinterBuffer& buffer);
     // The output worker could not write output `outputId`: record why and tell the application.
     void OnOutputFailed(int32_t outputId);
@@ -289,10 +289,10 @@ private:
     bool GetPrinterStateByRealTime(tagPrinterStatus& status, bool onlyFirst);
     bool GetPrinterStateBySendCmd(tagPrinterStatus& status, bool drawerOnly);
     bool QueryOnce(tagPrinterStatus& status);
-    void ReportForced(const tagPrinterStatus& status);
-    void StoreStatusFlags(const tagPrinterStatus& status);
+    void ReportForced(const tagPrinterStatus& status) QUVO_REQUIRES(pollMutex_);
+    void StoreStatusFlags(const tagPrinterStatus& status) QUVO_REQUIRES(pollMutex_);
     bool RequestAndReadByte(PrinterBuffer& request, uint8_t& answer);
-    void ReportChanges(const tagPrinterStatus& status);
+    void ReportChanges(const tagPrinterStatus& status) QUVO_REQUIRES(pollMutex_);
 
     // --- identity ---
     const std::wstring modelName_;
@@ -350,7 +350,13 @@ private:
     int32_t binaryConversion_ = 0;
 
     // --- status cache ---
-    tagPrinterStatus cached_{};
+    // One status poll at a time: the output worker's idle poll and an application's (enable,
+    // drawer) would otherwise both rewrite the cache. Lock order: this, the status lock, a
+    // port holder's lock.
+    Platform::Mutex pollMutex_;
+    tagPrinterStatus cached_ QUVO_GUARDED_BY(pollMutex_){};
+    // The drawer state of the cache, for the drawer query that runs inside a poll.
+    std::atomic<int32_t> cachedDrawerOpen_{0};
     // Mode bits and drawer settings: written by the application's thread, read by the poll.
     std::atomic<int32_t> modeBits_{0};
     std::atomic<int32_t> openVoltage_{1};

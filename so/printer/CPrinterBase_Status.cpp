@@ -44,6 +44,7 @@ int32_t CPrinterBase::GetPrinterState(bool force) {
 
 bool CPrinterBase::PollPrinterState(bool force) {
     if (cmd_ == nullptr || !port_ || !bidirectional_) return false;
+    Platform::MutexLock poll(pollMutex_);
     tagPrinterStatus status = cached_;
     bool answered = false;
     for (int32_t attempt = 0; attempt < (force ? kForcedAttempts : 1) && !answered; ++attempt)
@@ -113,9 +114,11 @@ void CPrinterBase::ReportChanges(const tagPrinterStatus& status) {
     if (modeBits_ == 0) return;
     if (status.drawerOpen == 0 && old.drawerOpen != 0) {
         cached_.drawerOpen = 0;
+        cachedDrawerOpen_.store(0);
         RaiseStateUpdateEvent(kDrawerReportedClosed);
     } else if (status.drawerOpen != 0 && old.drawerOpen == 0) {
         cached_.drawerOpen = 1;
+        cachedDrawerOpen_.store(1);
         RaiseStateUpdateEvent(kDrawerReportedOpen);
     }
 }
@@ -217,7 +220,7 @@ bool CPrinterBase::GetPrinterStateBySendCmd(tagPrinterStatus& status, bool drawe
 }
 
 int32_t CPrinterBase::GetDrawerOpenState(int32_t, int32_t* valid) {
-    int32_t open = cached_.drawerOpen;
+    int32_t open = cachedDrawerOpen_.load();
     if (valid != nullptr) *valid = 0;
     Platform::MutexLock statusLock(StatusLock());
     if (cmd_ == nullptr || !port_ || !bidirectional_) return open;

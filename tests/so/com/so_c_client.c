@@ -58,9 +58,9 @@ struct DispatchVtbl {
     uint32_t (*Release)(Dispatch* self);
     HRESULT_ (*GetTypeInfoCount)(Dispatch* self, uint32_t* count);
     HRESULT_ (*GetTypeInfo)(Dispatch* self, uint32_t index, uint32_t lcid, void** info);
-    HRESULT_ (*GetIDsOfNames)
+    HRESULT_(*GetIDsOfNames)
     (Dispatch* self, const Guid* iid, wchar_t** names, uint32_t count, uint32_t lcid, int32_t* ids);
-    HRESULT_ (*Invoke)
+    HRESULT_(*Invoke)
     (Dispatch* self, int32_t id, const Guid* iid, uint32_t lcid, uint16_t flags, DispParams* params, Variant* result,
      void* excepInfo, uint32_t* argErr);
 };
