@@ -179,7 +179,18 @@ protected:
     // --- timed reads of the printer's answers (CPrinterBase_Replies.cpp) ---
     int32_t ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count, int32_t timeoutMs,
                      uint8_t startMarker, uint8_t endMarker);
+    // The bytes before an end marker; the end marker itself is not stored.
+    int32_t ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count, int32_t timeoutMs,
+                     uint8_t endMarker);
+    // Exactly maxLength bytes, or what came before the deadline.
+    int32_t ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count, int32_t timeoutMs);
     int32_t SendAndReadData(PrinterBuffer& buffer, uint8_t* reply, int32_t offset, int32_t length, int32_t* count);
+    // Writes the request at once, then reads the answer up to its end marker (after its start
+    // marker in the second form), within the reply time-out.
+    int32_t SendAndReadString(PrinterBuffer& buffer, uint8_t* reply, int32_t maxLength, int32_t* count,
+                              uint8_t endMarker);
+    int32_t SendAndReadString(PrinterBuffer& buffer, uint8_t* reply, int32_t maxLength, int32_t* count,
+                              uint8_t startMarker, uint8_t endMarker);
 
     // --- claim steps ---
     int32_t ExecuteClaimDevice();

@@ -1,4 +1,5 @@
 // CPrinterBase, timed reads of the printer's answers and the printer information read at claim.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -19,6 +20,7 @@ constexpr auto kAfterRequest = std::chrono::milliseconds(50);
 constexpr auto kBeforeRead = std::chrono::milliseconds(10);
 // Reads that brought nothing stored before the loop gives up.
 constexpr int32_t kEmptyReadsLimit = 7;
+constexpr int32_t kPlainEmptyReadsLimit = 6;
 // Printer-information answers: "_" text NUL.
 constexpr uint8_t kInfoStart = 0x5F;
 constexpr uint8_t kInfoEnd = 0x00;
@@ -57,6 +59,64 @@ int32_t CPrinterBase::ReadData(uint8_t* destination, int32_t position, int32_t m
         if (!ended) std::this_thread::sleep_for(kMarkerReadPause);
     }
     return anyRead ? OPOS_SUCCESS : OPOS_E_OFFLINE;
+}
+
+// The bytes of each read before the end marker, which ends the answer. 0 when at least one
+// read succeeded, else OPOS_E_OFFLINE.
+int32_t CPrinterBase::ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count,
+                               int32_t timeoutMs, uint8_t endMarker) {
+    if (!port_->TimedLock(kReplyLockTimeoutMs)) return OPOS_E_BUSY;
+    PortLockHolder held(*port_, std::adopt_lock);
+    *count = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool ended = false, anyRead = false;
+    for (int32_t reads = 0; !ended && std::chrono::steady_clock::now() < deadline; ++reads) {
+        if (*count == 0 && reads >= kEmptyReadsLimit) break;
+        std::this_thread::sleep_for(kBeforeRead);
+        int32_t got = 0;
+        if (port_->ReadLocked(reply_.data(), 0, static_cast<int32_t>(reply_.size()), got, 0) != 0) anyRead = true;
+        for (int32_t i = 0; i < got && !ended; ++i) {
+            const uint8_t byte = reply_[static_cast<size_t>(i)];
+            if (byte == endMarker)
+                ended = true;
+            else if (*count < maxLength)
+                destination[position + (*count)++] = byte;
+        }
+    }
+    return anyRead ? OPOS_SUCCESS : OPOS_E_OFFLINE;
+}
+
+// Reads straight into the destination until maxLength bytes came or the deadline passed.
+int32_t CPrinterBase::ReadData(uint8_t* destination, int32_t position, int32_t maxLength, int32_t* count,
+                               int32_t timeoutMs) {
+    if (!port_->TimedLock(kReplyLockTimeoutMs)) return OPOS_E_BUSY;
+    PortLockHolder held(*port_, std::adopt_lock);
+    *count = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool anyRead = false;
+    for (int32_t reads = 0; *count < maxLength && std::chrono::steady_clock::now() < deadline; ++reads) {
+        if (*count == 0 && reads >= kPlainEmptyReadsLimit) break;
+        int32_t got = 0;
+        if (port_->ReadLocked(destination, position + *count, maxLength - *count, got, 1) != 0) anyRead = true;
+        *count += std::max(got, 0);
+    }
+    return anyRead ? OPOS_SUCCESS : OPOS_E_OFFLINE;
+}
+
+int32_t CPrinterBase::SendAndReadString(PrinterBuffer& buffer, uint8_t* reply, int32_t maxLength, int32_t* count,
+                                        uint8_t endMarker) {
+    *count = 0;
+    if (const int32_t sent = DirectSend(buffer, 0, 7); sent != OPOS_SUCCESS) return sent;
+    std::this_thread::sleep_for(kAfterRequest);
+    return ReadData(reply, 0, maxLength, count, kReplyTimeoutMs, endMarker);
+}
+
+int32_t CPrinterBase::SendAndReadString(PrinterBuffer& buffer, uint8_t* reply, int32_t maxLength, int32_t* count,
+                                        uint8_t startMarker, uint8_t endMarker) {
+    *count = 0;
+    if (const int32_t sent = DirectSend(buffer, 0, 7); sent != OPOS_SUCCESS) return sent;
+    std::this_thread::sleep_for(kAfterRequest);
+    return ReadData(reply, 0, maxLength, count, kReplyTimeoutMs, startMarker, endMarker);
 }
 
 // Writes `buffer` and reads exactly `length` answer bytes into reply + offset.

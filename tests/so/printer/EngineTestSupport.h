@@ -83,6 +83,8 @@ private:
 // The compatible model with the protected output call opened up for tests.
 class TestEngine : public CTM_T88IV {
 public:
+    using CPrinterBase::ReadData;
+    using CPrinterBase::SendAndReadString;
     using CTM_T88IV::CTM_T88IV;
     int32_t SendBytes(const std::string& bytes, int32_t urgent = 0) {
         PrinterBuffer buffer;
