@@ -116,6 +116,12 @@ std::vector<std::string> VirtualPrinter::Trace() const {
     return trace_;
 }
 
+std::vector<std::string> VirtualPrinter::TraceTail(size_t count) const {
+    MutexLock lock(mutex_);
+    const size_t from = trace_.size() > count ? trace_.size() - count : 0;
+    return std::vector<std::string>(trace_.begin() + static_cast<std::ptrdiff_t>(from), trace_.end());
+}
+
 std::string VirtualPrinter::StatusText() const {
     MutexLock lock(mutex_);
     const PrinterConditions& c = conditions_;

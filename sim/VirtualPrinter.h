@@ -85,6 +85,8 @@ public:
     PrinterState State() const QUVO_EXCLUDES(mutex_);
     // Readable trace of every command handled so far: "ESC a 1 | text \"Total\" | LF".
     std::vector<std::string> Trace() const QUVO_EXCLUDES(mutex_);
+    // The last `count` entries only: cheap enough to poll while the printer is busy.
+    std::vector<std::string> TraceTail(size_t count) const QUVO_EXCLUDES(mutex_);
     std::string StatusText() const QUVO_EXCLUDES(mutex_);  // one line, key=value pairs
     // The paper so far; false / empty when the printer was made without rendering.
     bool WritePng(const std::string& path) const QUVO_EXCLUDES(mutex_);
