@@ -9,6 +9,7 @@ PACKAGES=(
   clang libclang-rt-14-dev clang-format                 # fuzz targets, lock analysis, style
   libzint-dev libstb-dev                                # barcode sizing, image decoding
   zbar-tools fonts-dejavu-core                          # virtual printer: reading back, glyphs
+  qt6-base-dev                                          # the configuration utility
 )
 
 missing=()
