@@ -3,6 +3,7 @@
 
 #include "sim/EscPosCodes.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace QVO::Sim {
@@ -44,11 +45,20 @@ MonoImage RasterImage(const std::vector<uint8_t>& bytes, size_t at, int width, i
     img.height = height;
     img.dots.assign(size_t(width) * size_t(height), 0);
     const size_t rowBytes = (size_t(width) + 7) / 8;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const size_t i = at + size_t(y) * rowBytes + size_t(x) / 8;
-            if (i < bytes.size() && (bytes[i] & (0x80 >> (x % 8)))) img.dots[size_t(y) * size_t(width) + size_t(x)] = 1;
+    // Unpacked a byte at a time: large jobs are mostly images, and this runs for each one.
+    for (int y = 0; y < height; ++y) {
+        const size_t rowStart = at + size_t(y) * rowBytes;
+        if (rowStart >= bytes.size()) break;
+        const size_t available = std::min(rowBytes, bytes.size() - rowStart);
+        uint8_t* row = img.dots.data() + size_t(y) * size_t(width);
+        for (size_t b = 0; b < available; ++b) {
+            const uint8_t value = bytes[rowStart + b];
+            if (value == 0) continue;
+            const size_t firstDot = b * 8;
+            const size_t dots = std::min<size_t>(8, size_t(width) - firstDot);
+            for (size_t bit = 0; bit < dots; ++bit) row[firstDot + bit] = (value >> (7 - bit)) & 1;
         }
+    }
     return img;
 }
 
