@@ -48,6 +48,12 @@ constexpr int32_t PTR_RP_NORMAL = 0x0001;
 constexpr int32_t PTR_RP_RIGHT90 = 0x0101;
 constexpr int32_t PTR_RP_LEFT90 = 0x0102;
 constexpr int32_t PTR_RP_ROTATE180 = 0x0103;
+
+// Character-set capability, cartridge states and colours.
+constexpr int32_t PTR_CCS_ASCII = 998;
+constexpr int32_t PTR_CART_UNKNOWN = 0x10000000;
+constexpr int32_t PTR_CART_OK = 0x00000000;
+constexpr int32_t PTR_COLOR_PRIMARY = 0x00000001;
 constexpr int32_t PTR_TP_TRANSACTION = 11;
 constexpr int32_t PTR_TP_NORMAL = 12;
 constexpr int32_t PTR_PM_PAGE_MODE = 1;

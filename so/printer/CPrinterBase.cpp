@@ -60,6 +60,11 @@ void CPrinterBase::SetProperty_Open() {
     recLineHeight_ = first.height;
     recLineSpacing_ = first.height * 3 / 2;
     recLinesToPaperCut_ = kDefaultLinesToPaperCut;
+    // Nothing collected before a close survives into the next session.
+    transaction_ = false;
+    transactionBuffer_.Clear();
+    ResetPageMode();
+    ResetBitmaps();
 }
 
 // Makes font `fontIndex` current and derives the line metrics from it and the cutter distance.

@@ -123,6 +123,10 @@ public:
     int32_t PrintCurveText(int32_t station, int32_t textNumber, int32_t textHorizontalPos, const std::wstring& textData,
                            int32_t* pRC);
     int32_t CheckHealth(int32_t level, int32_t* pRC);
+    // --- transactions, validation and line drawing (CPrinterBase_Print.cpp, _LineDrawing.cpp) ---
+    // 0 when the printer can carry out every sequence of data, else 106 (nothing is sent).
+    int32_t ValidateData(int32_t station, const std::wstring& data, int32_t* pRC);
+    bool IsInTransaction() const { return transaction_; }
     std::wstring CheckHealthText() const { return checkHealthText_; }
     // The image storage mode; the service object sets 1 after every open.
     void BitMapMode(int32_t mode) { bitmapMode_ = mode; }
@@ -135,6 +139,29 @@ public:
     int32_t OpenDrawer(int32_t* pRC);
     int32_t WaitForDrawerClose(int32_t beepTimeoutMs, int32_t beepFrequency, int32_t beepDurationMs,
                                int32_t beepDelayMs, int32_t* pRC);
+
+    // --- health check and statistics (CPrinterBase_Health.cpp, CPrinterBase_Statistics.cpp) ---
+    // CheckHealth with the interactive question already asked: the COM layer asks it outside
+    // its service lock, so that the box blocks the calling thread only. `confirmed`: the
+    // operator answered OK (not looked at for the other levels).
+    int32_t CheckHealthAnswered(int32_t level, bool confirmed, int32_t* pRC);
+    // The interactive level's question, through the message-box hook; true when answered OK.
+    static bool AskInteractiveHealthCheck(const wchar_t* deviceClass);
+    // The name of an OPOS result code in health-check texts ("Successful", "OPOS_E_BUSY", ...).
+    static std::string GetStatusString(int32_t resultCode);
+    // Prints NUL-terminated bytes through the interpreter, without the paper check and the
+    // code-page conversion, written at once whatever AsyncMode says. The send result.
+    int32_t printImmediate(const char* text);
+    // Statistics are not kept: each answers OPOS_E_EXTENDED with kExtUnsupported.
+    int32_t ResetStatistics(const std::wstring& names, int32_t* pRC);
+    int32_t RetrieveStatistics(std::wstring* statistics, int32_t* pRC);
+    int32_t UpdateStatistics(const std::wstring& values, int32_t* pRC);
+    struct StatisticEntry {
+        const wchar_t* name;
+        const wchar_t* value;  // the counters read "0"
+    };
+    // The UnifiedPOS statistics of this printer, in their fixed order.
+    static std::span<const StatisticEntry> StatisticsTable();
 
     // --- state read by the COM layer and the properties ---
     bool IsOpened() const { return opened_; }
@@ -253,8 +280,74 @@ protected:
     bool IsInPrinterPageMode() const { return pageMode_ || rotateRight_ || rotateLeft_; }
     bool IsInRotateMode() const { return rotateRight_ || rotateLeft_ || upsideDown_; }
     bool IsInRotate90Mode() const { return rotateRight_ || rotateLeft_ || (pageMode_ && pageSideways_); }
-    // The collecting buffer of a transaction, page mode or rotated printing; none today.
-    PrinterBuffer* CurrentPrinterBuffer() { return nullptr; }
+    // The collecting buffer: rotated printing's, else page mode's, else the transaction's;
+    // null when output goes straight to the printer.
+    PrinterBuffer* CurrentPrinterBuffer();
+
+    // --- barcodes, object placement, page mode (CPrinterBase_Barcode.cpp, _Code128.cpp, _Symbol2D.cpp,
+    // _Object.cpp, _PageMode.cpp) ---
+    // FormatObject's align: 0 left, 1 centre, 2 right, or this for an explicit position xPos (dots).
+    static constexpr char kObjectAtPosition = static_cast<char>(0xFF);
+    // Places a finished object of width x height dots into out, on the line, in the page-mode
+    // area or around a rotation; followsRotation: the object turns with the rotation. Returns 0.
+    int32_t FormatObject(PrinterBuffer& out, const PrinterBuffer& object, int32_t width, int32_t height, char align,
+                         int32_t xPos, int32_t followsRotation);
+    // The complete, positioned barcode appended to out: 0, else OPOS_E_ILLEGAL and out unchanged.
+    // data holds the converted bytes and may be rewritten (Code 128 code sets).
+    int32_t FormatBarcode(PrinterBuffer& out, PrinterBuffer& data, int32_t symbology, int32_t height, int32_t width,
+                          int32_t alignment, int32_t textPosition);
+    // Code 128 data rewritten in place into the GS k notation ("{A", "{B", "{C"); 1, or 0 refused.
+    int32_t convert_bar_code_code128(PrinterBuffer& data);
+    int32_t convert_bar_code_code128_Parsed(PrinterBuffer& data);
+    // Trial encodings of the bytes as the printer will receive them: the QR module size for
+    // heightDots (and the symbol width), or the PDF417 columns, module width and row height.
+    static int32_t MeasureQRCode(const uint8_t* data, int32_t length, int32_t heightDots, int32_t* symbolWidth,
+                                 int32_t* error);
+    static void FitPDF417(const uint8_t* data, int32_t length, int32_t heightDots, int32_t widthDots, int32_t* columns,
+                          int32_t* moduleWidth, int32_t* rowHeight, int32_t* symbolWidth, int32_t* error);
+    // Page mode: the direction and the print area (x, y, width, height in dots) and the checks on them.
+    int32_t SetPageModePrintDirection(int32_t direction);
+    int32_t ValidatePageModePrintArea(int32_t x, int32_t y, int32_t width, int32_t height) const;
+    bool PageModePrintAreaIsEffective() const { return printArea_[2] != 0 && printArea_[3] != 0; }
+    bool GetValueInPageModeAreaString(const std::wstring& text, int32_t* x, int32_t* y, int32_t* width,
+                                      int32_t* height) const;
+    // The rotation value RotateSpecial keeps, after carrying the rotation out.
+    int32_t SetRotation(int32_t rotation);
+    // Page mode and rotation back to their state at open (the property table calls it).
+    void ResetPageMode();
+    // The whole page in dots: the line width by the model's page height unless set otherwise.
+    int32_t PageAreaWidth() const { return pageAreaWidth_ != 0 ? pageAreaWidth_ : recLineWidth_; }
+    int32_t PageAreaHeight() const { return pageAreaHeight_ != 0 ? pageAreaHeight_ : parameters_.pageHeight; }
+    bool CollectsPageOrRotation() const { return pageMode_ || rotateRight_ || rotateLeft_; }
+    // The page (PageModePrint 2 and 3) and the end of a sideways block, to the printer or the transaction.
+    void PrintPage();
+    void EndSidewaysRotation(int32_t rotation);
+    // The page-mode properties: engine values behind the property table (numbers in dots).
+    int32_t GetPageModeNumber(int32_t index, int32_t* value);
+    int32_t SetPageModeNumber(int32_t index, int32_t value, int32_t* pRC);
+    int32_t GetPageModeString(int32_t index, std::wstring* value);
+    int32_t SetPageModeString(int32_t index, const std::wstring& value, int32_t* pRC);
+    int32_t RotateSpecial() const { return rotateSpecial_; }
+
+    int32_t pageModeDirection_ = 1;
+    int32_t pageModeStation_ = 0;
+    int32_t rotateSpecial_ = 1;
+    bool barcodeRotation_ = false;
+    bool bitmapRotation_ = false;
+    // The print area in dots (x, y, width, height), its text as set, and the ESC W still owed.
+    std::array<int32_t, 4> printArea_{};
+    std::wstring printAreaText_ = L"0,0,0,0";
+    bool printAreaPending_ = false;
+    PrinterBuffer pageModeBuffer_;
+    PrinterBuffer rotationBuffer_;
+    // Objects that do not turn with a sideways rotation: printed ahead of the rotated block.
+    PrinterBuffer rotationObjectBuffer_;
+    PrinterBuffer barcodeData_;
+    PrinterBuffer barcodeCommand_;
+    PrinterBuffer code128Digits_;
+    PrinterBuffer code128Output_;
+    // FormatObject's positioning prefix: one per engine, as engines run on different threads.
+    PrinterBuffer objectPrefix_;
 
     // For the model classes: their destructors call it first, as the output worker calls the
     // builder they own until it has stopped.
@@ -439,6 +532,97 @@ private:
     PrinterBuffer bottomLogo_{512};
     // Resets the formatting state at open.
     void ResetFormatting();
+
+    // --- the property table (CPrinterBase_Properties.cpp, _PropertyStrings.cpp) ---
+    int32_t StoredNumber(int32_t index);
+    int32_t CapabilityValue(int32_t index);
+    int32_t SetCharacterSetProperty(int32_t value);
+    static bool IsListedCharacterSet(int32_t value);
+    int32_t slpLetterQuality_ = 0;
+    int32_t recCurrentCartridge_ = 1;
+
+    // --- transactions and line drawing (CPrinterBase_Print.cpp, _LineDrawing.cpp) ---
+    bool transaction_ = false;
+    PrinterBuffer transactionBuffer_{2048};
+    PrinterBuffer lineList_;
+    PrinterBuffer curveText_;
+    // Leaves page mode and rotated printing before a transaction begins or ends.
+    void LeaveCollectingModes();
+    // Where PrintLine, PrintCurveText and CutPaper write: the collecting buffer, else the
+    // direct buffer, cleared.
+    PrinterBuffer& DrawingTarget();
+    // Sends target when output goes straight to the printer; the result through SetRC.
+    int32_t SendIfDirect(PrinterBuffer& target);
+    // The checks PrintLine and PrintCurveText share; true when the call must stop here.
+    bool RefusedForDrawing(bool argumentUsable, int32_t* pRC);
+    bool RefusedAsBusyOutsideTransaction(int32_t* pRC);
+    // BStr2Char without a code-page report, then DataBinaryConversion2, into target.
+    void ConvertArgument(PrinterBuffer& target, const std::wstring& text);
+
+    // --- bitmaps and logos (CPrinterBase_Bitmap.cpp) ---
+    friend class CPrinterBitmapTestAccess;
+    // One stored-bitmap slot: the commands that print it (the raster, or the short command for
+    // the image downloaded into the printer) and what it was stored with.
+    struct BitmapSlot {
+        PrinterBuffer command;
+        int32_t width = 0;
+        int32_t height = 0;
+        int32_t alignment = 0;  // as SetBitmap was given it (MapMode units or a code)
+        int32_t station = 0;
+        std::wstring fileName;
+        uint8_t mark = 0xFF;  // number - 1 while the slot holds a bitmap
+        bool downloaded = false;
+    };
+    static constexpr int32_t kBitmapSlotCount = 20;
+    static constexpr uint8_t kNoBitmap = 0xFF;
+    std::array<BitmapSlot, kBitmapSlotCount> bitmapSlots_;
+    // number - 1 of the slot whose image went into the printer with GS *, else kNoBitmap.
+    uint8_t downloadedBitmap_ = kNoBitmap;
+    // Every slot empty and nothing downloaded, as at open.
+    void ResetBitmaps();
+
+    // --- character sets 997 and 999 (CPrinterBase_Unicode.cpp) ---
+    // 997, and 999 when the model has no table for the system ANSI code page: the text reaches
+    // the interpreter as UTF-8 and goes out in runs, each in a code table of the model.
+    bool UsesUnicodeRuns() const;
+    // The application's text as UTF-8 for those runs (999: limited to the ANSI page first).
+    std::string UnicodeRunText(std::wstring_view text) const;
+    // BStr2Char's bytes and code-page report, converted once (CPrinterBase_Convert.cpp).
+    std::string ConvertedText(std::wstring_view text, int32_t* codePage) const;
+    // The interpreter's side: a call begins, takes text bytes, ends. AppendUnicodeByte appends
+    // a finished character's bytes to line (after an ESC t switch when the table changes) and
+    // returns the character cells it took (0 while a character is incomplete).
+    void BeginUnicodeRuns();
+    int32_t AppendUnicodeByte(PrinterBuffer& line, uint8_t byte);
+    // A character left incomplete prints as '?'; the CharacterSet's own selection comes back.
+    int32_t EndUnicodeRuns(PrinterBuffer& line);
+    int32_t AppendUnicodeCharacter(PrinterBuffer& line, char32_t character);
+    struct UnicodeRuns {
+        bool active = false;
+        char32_t partial = 0;        // the character being collected
+        int32_t missing = 0;         // continuation bytes still to come
+        int32_t page = 0;            // the code page switched to; 0: the CharacterSet's selection
+        std::vector<int32_t> pages;  // the model's pages a character may go out in, best first
+    };
+    UnicodeRuns unicodeRuns_;
+    // The size an image file gets for widthDots (-11: its own width), rounded up to whole
+    // bytes; the raster itself in the second. 0, or the OPOS result (109 missing, 106 not an
+    // image, 114/206 too large).
+    int32_t GetBitmapInfo(const std::wstring& fileName, int32_t* width, int32_t* height, int32_t widthDots,
+                          int32_t granularity);
+    int32_t GetBitmapData(const std::wstring& fileName, PrinterBuffer& raster, int32_t* width, int32_t* height,
+                          int32_t granularity, int32_t widthDots);
+    // 1 when an object of width x height dots at xPos fits where it would print now.
+    int32_t VerifyObjectSize(int32_t width, int32_t height, int32_t xPos, int32_t followsRotation);
+    // An Alignment argument as FormatObject's align code and position in dots.
+    void BitmapPlacement(int32_t alignment, char* align, int32_t* xPos);
+    // The raster commands for the printer's graphics buffer.
+    void AppendBufferGraphics(PrinterBuffer& out, const PrinterBuffer& raster, int32_t width, int32_t height);
+    int32_t CheckPrintBitmapArguments(int32_t widthDots, int32_t alignment);
+    int32_t CheckSetBitmapArguments(int32_t number, int32_t station, int32_t width, int32_t alignment);
+    bool DownloadBitmap(BitmapSlot& slot, int32_t number, const PrinterBuffer& raster, int32_t width, int32_t height);
+    // Records rc (SetRC) into *pRC; returns 0 as the print methods do.
+    int32_t AnswerBitmapCall(int32_t rc, int32_t* pRC);
 };
 
 }  // namespace QVO::Printer

@@ -18,6 +18,7 @@ namespace {
 constexpr int32_t kDirectSendLockTimeoutMs = 10000;
 constexpr uint8_t kFrameEnd = 0xBB;
 constexpr auto kReplyPause = std::chrono::milliseconds(10);
+constexpr int32_t kStandardSetupMode = 3;
 
 // Holds the status poll off for a scope, also when the scope is left by an exception.
 class IdleHold {
@@ -56,7 +57,8 @@ void CPrinterBase::set_printerSettings(PrinterBuffer& buffer) {
     if (buffer.Insert(0, pendingSettings_.Begin(), pendingSettings_.End())) pendingSettings_.Clear();
 }
 
-int32_t CPrinterBase::IsDirectSend() { return 1; }
+// Collecting output (a transaction, a page, a sideways block) is sent only when it ends.
+int32_t CPrinterBase::IsDirectSend() { return transaction_ || pageMode_ || rotateRight_ || rotateLeft_ ? 0 : 1; }
 
 // Outputs written but not yet confirmed by the printer still count: they are not complete.
 int32_t CPrinterBase::IsIdle() { return !output_ || !output_->HasPendingOutput() ? 1 : 0; }
@@ -129,8 +131,15 @@ int32_t CPrinterBase::ClearOutput(int32_t*) {
     return 0;
 }
 
-// The transaction, page-mode and rotation buffers belong to the print methods.
-void CPrinterBase::ClearCollectingBuffers() {}
+// What the print methods collected is dropped with the queue; a transaction still open
+// starts again from its standard setup.
+void CPrinterBase::ClearCollectingBuffers() {
+    transactionBuffer_.Clear();
+    if (transaction_) InitOutBufferWithPMControl(transactionBuffer_, kStandardSetupMode);
+    pageModeBuffer_.Clear();
+    rotationBuffer_.Clear();
+    rotationObjectBuffer_.Clear();
+}
 
 void CPrinterBase::Retry() {
     if (opened_ && claimed_ && deviceEnabled_ && output_) output_->Retry();

@@ -1,10 +1,10 @@
 // CPrinterBase, print methods: the busy and paper checks, text through the conversion and the
-// escape-sequence interpreter, and cuts, all through the output path. Transactions, page mode,
-// barcodes and images are not part of this engine yet; their methods answer "not supported".
+// escape-sequence interpreter, transactions, validation and cuts, all through the output path.
 #include <algorithm>
 #include <string>
 
 #include "constants/OposConstants.h"
+#include "constants/OposPtrConstants.h"
 #include "so/printer/CPrinterBase.h"
 
 namespace QVO::Printer {
@@ -14,7 +14,17 @@ using namespace Opos;
 namespace {
 constexpr int32_t kFullCutPercentage = 100;
 constexpr int32_t kStandardSetup = 3;
+constexpr int32_t kReceiptStation = 2;
+constexpr int32_t kNormalRotation = 1;
+constexpr int32_t kPageModeNormalPrint = 3;
 }  // namespace
+
+PrinterBuffer* CPrinterBase::CurrentPrinterBuffer() {
+    if (rotateRight_ || rotateLeft_) return &rotationBuffer_;
+    if (pageMode_) return &pageModeBuffer_;
+    if (transaction_) return &transactionBuffer_;
+    return nullptr;
+}
 
 // Synchronous printing while outputs are still queued would overtake them.
 bool CPrinterBase::RefusedAsBusy(int32_t* pRC) {
@@ -57,7 +67,13 @@ int32_t CPrinterBase::PrintFormatted(const std::wstring& data, int32_t* pRC, boo
     if (!immediate) {
         if (PrinterBuffer* collecting = CurrentPrinterBuffer()) {
             FormatStringToOutBuffer(formatted_, textInput_.Bytes(), false);
-            ClearFormatInStd(*collecting);
+            if (pageMode_) {
+                // The first line's base line lies one line below the requested position.
+                const int32_t base = recLineSpacing_ + pageModeVerticalPosition_;
+                cmd_->SetAbsoluteVerticalPosition(*collecting, IsInRotate90Mode() ? base : H2V(base));
+            } else if (!(rotateRight_ || rotateLeft_)) {
+                ClearFormatInStd(*collecting);
+            }
             collecting->Append(formatted_);
             return 0;
         }
@@ -74,6 +90,19 @@ int32_t CPrinterBase::PrintFormatted(const std::wstring& data, int32_t* pRC, boo
 
 int32_t CPrinterBase::PrintNormal(int32_t, const std::wstring& data, int32_t* pRC) {
     if (RefusedAsBusy(pRC) || RefusedForPaper(pRC)) return 0;
+    if (pageMode_) {
+        pageVerticalTotal_ = 0;
+        // Nothing can be printed into an area of no width or height.
+        if (printArea_[2] == 0 || printArea_[3] == 0) {
+            *pRC = SetRC(OPOS_SUCCESS);
+            return 0;
+        }
+        if (printAreaPending_) {
+            cmd_->SetPageArea(*CurrentPrinterBuffer(), printArea_[0], H2V(printArea_[1]), printArea_[2],
+                              H2V(printArea_[3]));
+            printAreaPending_ = false;
+        }
+    }
     return PrintFormatted(data, pRC, false);
 }
 
@@ -88,42 +117,86 @@ int32_t CPrinterBase::CutPaper(int32_t percentage, int32_t* pRC) {
         *pRC = SetRC(OPOS_E_ILLEGAL);
         return 0;
     }
+    if (rotateRight_ || rotateLeft_) {
+        *pRC = SetRC(OPOS_SUCCESS);
+        return 0;
+    }
     if (RefusedForPaper(pRC)) return 0;
-    PrinterBuffer out;
+    PrinterBuffer& out = DrawingTarget();
     if (percentage == kFullCutPercentage)
         cmd_->FeedAndFullCut(out);
     else
         cmd_->FeedAndPartialCut(out);
-    *pRC = SetRC(Send(out, 0));
+    *pRC = SendIfDirect(out);
+    return 0;
+}
+
+PrinterBuffer& CPrinterBase::DrawingTarget() {
+    if (PrinterBuffer* collecting = CurrentPrinterBuffer()) return *collecting;
+    direct_.Clear();
+    return direct_;
+}
+
+int32_t CPrinterBase::SendIfDirect(PrinterBuffer& target) {
+    if (IsDirectSend() == 0) return SetRC(OPOS_SUCCESS);
+    return SetRC(Send(target, 0));
+}
+
+// Page mode closes its page, and rotated printing its block, into the buffer below them.
+void CPrinterBase::LeaveCollectingModes() {
+    int32_t rc = 0;
+    if (pageMode_) PageModePrint(kPageModeNormalPrint, &rc);
+    if (rotateRight_ || rotateLeft_ || upsideDown_) {
+        SetRC(OPOS_SUCCESS);
+        rotateSpecial_ = SetRotation(kNormalRotation);
+    }
+}
+
+// Begin collects everything printed until the end, which sends it as one output; any other
+// control ends the transaction without printing.
+int32_t CPrinterBase::TransactionPrint(int32_t station, int32_t control, int32_t* pRC) {
+    if (station != kReceiptStation) return AnswerUnsupported(pRC);
+    *pRC = SetRC(OPOS_SUCCESS);
+    if (control == PTR_TP_NORMAL && transaction_) {
+        LeaveCollectingModes();
+        if (RefusedAsBusyOutsideTransaction(pRC)) return 0;
+        *pRC = SetRC(Send(transactionBuffer_, 0));
+        transactionBuffer_.Clear();
+        transaction_ = false;
+        return 0;
+    }
+    if (control == PTR_TP_TRANSACTION && !transaction_) {
+        LeaveCollectingModes();
+        transactionBuffer_.Clear();
+        transaction_ = true;
+        InitOutBufferWithPMControl(transactionBuffer_, kStandardSetup);
+        return 0;
+    }
+    transaction_ = control == PTR_TP_TRANSACTION;
+    return 0;
+}
+
+// The end of a transaction is refused while synchronous output is still being written.
+bool CPrinterBase::RefusedAsBusyOutsideTransaction(int32_t* pRC) {
+    if (asyncMode_ != 0 || IsIdle() != 0) return false;
+    *pRC = SetRC(OPOS_E_BUSY);
+    return true;
+}
+
+int32_t CPrinterBase::ValidateData(int32_t station, const std::wstring& data, int32_t* pRC) {
+    if (station != kReceiptStation) return AnswerUnsupported(pRC);
+    textInput_.Clear();
+    int32_t codePage = 0;
+    DataBinaryConversion(textInput_, data, &codePage);
+    direct_.Clear();
+    *pRC = FormatStringToOutBuffer(direct_, textInput_.Bytes(), true);
+    direct_.Clear();
     return 0;
 }
 
 int32_t CPrinterBase::AnswerUnsupported(int32_t* pRC) {
     *pRC = SetRC(kExtUnsupported);
     return 0;
-}
-
-int32_t CPrinterBase::PrintBarCode(int32_t, const std::wstring&, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                   int32_t* pRC) {
-    return AnswerUnsupported(pRC);
-}
-int32_t CPrinterBase::PrintBitmap(int32_t, const std::wstring&, int32_t, int32_t, int32_t* pRC) {
-    return AnswerUnsupported(pRC);
-}
-int32_t CPrinterBase::PrintMemoryBitmap(int32_t, const std::wstring&, int32_t, int32_t, int32_t, int32_t* pRC) {
-    return AnswerUnsupported(pRC);
-}
-int32_t CPrinterBase::SetBitmap(int32_t, int32_t, const std::wstring&, int32_t, int32_t, int32_t* pRC) {
-    return AnswerUnsupported(pRC);
-}
-int32_t CPrinterBase::SetLogo(int32_t, const std::wstring&, int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::RotatePrint(int32_t, int32_t, int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::TransactionPrint(int32_t, int32_t, int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::ClearPrintArea(int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::PageModePrint(int32_t, int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::PrintLine(int32_t, const std::wstring&, int32_t* pRC) { return AnswerUnsupported(pRC); }
-int32_t CPrinterBase::PrintCurveText(int32_t, int32_t, int32_t, const std::wstring&, int32_t* pRC) {
-    return AnswerUnsupported(pRC);
 }
 
 }  // namespace QVO::Printer

@@ -21,6 +21,11 @@ public:
     static int32_t CurrentFont(const CPrinterBase& engine) { return engine.currentFont_; }
     static int32_t LineSpacing(const CPrinterBase& engine) { return engine.recLineSpacing_; }
     static int32_t LineHeight(const CPrinterBase& engine) { return engine.recLineHeight_; }
+    // As after a successful open, without a port: the property setters refuse a closed engine.
+    static void MarkOpened(CPrinterBase& engine) { engine.opened_ = true; }
+    static std::string TransactionBytes(const CPrinterBase& engine) {
+        return {engine.transactionBuffer_.begin(), engine.transactionBuffer_.end()};
+    }
 };
 
 }  // namespace QVO::Printer
@@ -31,7 +36,10 @@ namespace QVO::Printer::Test {
 // reset as at open, no port.
 class FormatEngine : public CTM_T88IV {
 public:
-    explicit FormatEngine(const std::wstring& model) : CTM_T88IV(model) { SetProperty_Open(); }
+    explicit FormatEngine(const std::wstring& model) : CTM_T88IV(model) {
+        SetProperty_Open();
+        CPrinterFormatTestAccess::MarkOpened(*this);
+    }
     using CPrinterBase::BStr2Char;
     using CPrinterBase::DataBinaryConversion;
     using CPrinterBase::DataBinaryConversion2;
@@ -44,6 +52,7 @@ public:
     using CPrinterBase::SelectFont;
     using CPrinterBase::SelectHPosInStd;
     using CPrinterBase::set_printerSettings;
+    using CPrinterBase::SetCharacterSet;
     using CPrinterBase::ToColumnFormat;
 
     // Interprets `text` in normal or validate-only mode; the bytes land in `out`.
