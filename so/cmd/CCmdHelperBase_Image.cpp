@@ -42,10 +42,11 @@ bool CCmdHelperBase::SelectBitImageMode(PrinterBuffer& target, int32_t m, int32_
     return true;
 }
 
-// Header of a stored raster definition; the caller appends the raster itself.
+// Header of a stored raster definition; the caller appends the raster itself. Rows are whole
+// bytes, so the announced length counts (width + 7) / 8 bytes per row.
 void CCmdHelperBase::BeginNvRasterGraphics(PrinterBuffer& target, bool twoColour, int32_t width, int32_t height,
                                            int32_t kc1, int32_t kc2) {
-    const int64_t length = static_cast<int64_t>(width) * height / 8 + 11;
+    const int64_t length = static_cast<int64_t>(height) * ((static_cast<int64_t>(width) + 7) / 8) + 11;
     Put(target, {GS, '8', 'L'});
     Put32(target, static_cast<uint32_t>(length));
     Put(target, {kGraphicsM, 'C', kGraphicsM, Byte(kc1), Byte(kc2), 0x01, Low(width), High(width), Low(height),
@@ -104,8 +105,10 @@ void CCmdHelperBase::DefineNvGraphics(PrinterBuffer& target, int32_t kc1, int32_
     if (!RasterPlaneSize(width, height, planeSize)) return;
     const int colours = twoColour ? 2 : 1;
     block_.Clear();
-    Put(block_,
-        {Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height), High(height)});
+    // a (tone, always 48) kc1 kc2 b xL xH yL yH: without the tone byte the printer reads the
+    // key as tone and first key byte and stores nothing.
+    Put(block_, {kGraphicsM, Byte(kc1), Byte(kc2), static_cast<uint8_t>(colours), Low(width), High(width), Low(height),
+                 High(height)});
     for (int colour = 0; colour < colours; ++colour) {
         block_.Append(static_cast<uint8_t>(0x31 + colour));
         AppendPlane(block_, data, planeSize * static_cast<size_t>(colour), planeSize);

@@ -84,12 +84,12 @@ TEST_F(CmdBaseTest, CommandsTheVariantDropsOrChanges) {
              const uint8_t data[] = {0xFF};
              h.DefineNvGraphics(b, 'A', 'B', false, 9, 2, data);
          }),
-         true, "1D 38 4C 0E 00 00 00 30 43 41 42 01 09 00 02 00 31 FF 00 00 00"},
+         true, "1D 38 4C 0F 00 00 00 30 43 30 41 42 01 09 00 02 00 31 FF 00 00 00"},
         {"NV define two colours", Do([](ICmdHelper& h, PrinterBuffer& b) {
              const uint8_t data[] = {0xAA, 0xBB};
              h.DefineNvGraphics(b, 'A', 'B', true, 8, 1, data);
          }),
-         true, "1D 38 4C 0D 00 00 00 30 43 41 42 02 08 00 01 00 31 AA 32 BB"},
+         true, "1D 38 4C 0E 00 00 00 30 43 30 41 42 02 08 00 01 00 31 AA 32 BB"},
         {"GS V A 3", Do([](ICmdHelper& h, PrinterBuffer& b) { h.FeedToCutPosition(b, 3); }), true, "1D 56 41 03"},
         {"GS \\", Do([](ICmdHelper& h, PrinterBuffer& b) { h.SetRelativeVerticalPosition(b, 300); }), true, "1D 5C 2C 01"},
         {"GS a", Do([](ICmdHelper& h, PrinterBuffer& b) { h.EnableAutoStatusBack(b, 0xFF); }), true, "1D 61 FF"},
@@ -232,7 +232,7 @@ TEST_F(CmdBaseTest, RasterSizesBeyondTheirSixteenBitFieldsSendNothing) {
         // The largest sizes that fit are still sent, with the length field matching the data.
         {"NV define 0 x 65535",
          Do([](ICmdHelper& h, PrinterBuffer& b) { h.DefineNvGraphics(b, 'A', 'B', false, 0, 65535, {}); }), true,
-         "1D 38 4C 0A 00 00 00 30 43 41 42 01 00 00 FF FF 31"},
+         "1D 38 4C 0B 00 00 00 30 43 30 41 42 01 00 00 FF FF 31"},
     };
     RunCases(helper, cases);
 }

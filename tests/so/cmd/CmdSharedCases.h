@@ -152,6 +152,10 @@ inline const std::vector<OpCase>& SharedGraphicsCases() {
         {"NV raster header",
          Do([](ICmdHelper& h, PrinterBuffer& b) { h.BeginNvRasterGraphics(b, false, 16, 8, 'A', 'B'); }), true,
          "1D 38 4C 1B 00 00 00 30 43 30 41 42 01 10 00 08 00 31"},
+        // Rows are whole bytes: 9 dots take 2 bytes a row, so 2 rows announce 4 + 11.
+        {"NV raster header, width not whole bytes",
+         Do([](ICmdHelper& h, PrinterBuffer& b) { h.BeginNvRasterGraphics(b, false, 9, 2, 'A', 'B'); }), true,
+         "1D 38 4C 0F 00 00 00 30 43 30 41 42 01 09 00 02 00 31"},
         {"NV raster header two colours",
          Do([](ICmdHelper& h, PrinterBuffer& b) { h.BeginNvRasterGraphics(b, true, 512, 256, 'A', 'B'); }), true,
          "1D 38 4C 0B 40 00 00 30 43 30 41 42 01 00 02 00 01 32"},
