@@ -19,6 +19,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -161,11 +162,21 @@ private:
     int32_t LastStatus() const;
     int32_t StateProperty();
 
-    // --- drawer (CQVOOposPrinterSO_Drawer.cpp) ---
+    // --- drawer (CQVOOposPrinterSO_Drawer.cpp) and health check (_Health.cpp) ---
     int32_t DrawerOpenedProperty();
     void CheckDrawerHealth(int32_t level, int32_t& rc);
     // The drawer target: the primary, or this instance when it owns the engine; null if none.
     CQVOOposPrinterSO* DrawerTarget();
+    // What a call on the shared engine works with, valid while WithTarget holds the lock.
+    struct TargetCall {
+        CQVOOposPrinterSO& target;
+        Printer::CPrinterBase& engine;
+        const ClientRow& row;  // the calling instance's own row
+    };
+    // Applies this instance's gate, takes the target's service lock, finds its engine and this
+    // instance's row and runs `call` under the lock. The gate's result, OPOS_E_FAILURE when
+    // there is no target, engine or row, else what `call` returns.
+    int32_t WithTarget(const std::function<int32_t(TargetCall&)>& call);
 
     // --- identity and sharing ---
     int32_t instanceSlot_ = 0;

@@ -62,17 +62,6 @@ void CQVOOposPrinterSO::Forward(bool checkStation, int32_t station, bool noticeO
         target.ErrorNotice(engine->ErrorInformation().c_str(), rc, resultCodeExtended_);
 }
 
-void CQVOOposPrinterSO::CheckHealth(int32_t level, int32_t& rc) {
-    if (!isPrinter_) {
-        CheckDrawerHealth(level, rc);
-        return;
-    }
-    Forward(false, kReceipt, false, rc, [&](Printer::CPrinterBase& e, int32_t& r) {
-        e.CheckHealth(level, &r);
-        return 0;
-    });
-}
-
 void CQVOOposPrinterSO::ClearOutput(int32_t& rc) {
     CQVOOposPrinterSO& target = Target();
     if (!EnterService(target)) {

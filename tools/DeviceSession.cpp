@@ -1,0 +1,101 @@
+// The device session of the drawer and check subcommands: open, claim, enable and back.
+#include "tools/DeviceSession.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "constants/OposConstants.h"
+#include "platform/registry/RegText.h"
+
+namespace QVO::Tools {
+
+namespace {
+struct CodeName {
+    int32_t code;
+    const char* name;
+};
+
+constexpr CodeName kResultCodes[] = {
+    {Opos::OPOS_SUCCESS, "SUCCESS"},         {Opos::OPOS_E_CLOSED, "E_CLOSED"},
+    {Opos::OPOS_E_CLAIMED, "E_CLAIMED"},     {Opos::OPOS_E_NOTCLAIMED, "E_NOTCLAIMED"},
+    {Opos::OPOS_E_NOSERVICE, "E_NOSERVICE"}, {Opos::OPOS_E_DISABLED, "E_DISABLED"},
+    {Opos::OPOS_E_ILLEGAL, "E_ILLEGAL"},     {Opos::OPOS_E_NOHARDWARE, "E_NOHARDWARE"},
+    {Opos::OPOS_E_OFFLINE, "E_OFFLINE"},     {Opos::OPOS_E_NOEXIST, "E_NOEXIST"},
+    {Opos::OPOS_E_EXISTS, "E_EXISTS"},       {Opos::OPOS_E_FAILURE, "E_FAILURE"},
+    {Opos::OPOS_E_TIMEOUT, "E_TIMEOUT"},     {Opos::OPOS_E_BUSY, "E_BUSY"},
+    {Opos::OPOS_E_EXTENDED, "E_EXTENDED"},
+};
+}  // namespace
+
+std::string ResultCodeText(int32_t rc) {
+    for (const CodeName& entry : kResultCodes)
+        if (entry.code == rc) return std::to_string(rc) + " " + entry.name;
+    return std::to_string(rc);
+}
+
+bool ParseMilliseconds(const char* text, int32_t low, int32_t& out) {
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > INT32_MAX) return false;
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+DeviceSession::DeviceSession(std::string command, std::unique_ptr<Opos::CControlObject> control)
+    : command_(std::move(command)), control_(std::move(control)) {}
+
+DeviceSession::~DeviceSession() { Finish(); }
+
+void DeviceSession::Error(const std::string& line) const {
+    std::fprintf(stderr, "quvo %s: %s\n", command_.c_str(), line.c_str());
+    std::fflush(stderr);
+}
+
+std::string DeviceSession::ResultText(int32_t rc) {
+    std::string text = "ResultCode " + ResultCodeText(rc);
+    if (control_->IsOpen()) text += ", ResultCodeExtended " + std::to_string(control_->GetResultCodeExtended());
+    return text;
+}
+
+bool DeviceSession::Step(const std::string& step, int32_t rc) {
+    if (rc == Opos::OPOS_SUCCESS) return true;
+    Error(step + " failed: " + ResultText(rc));
+    return false;
+}
+
+int32_t DeviceSession::Open(const std::string& device, bool quiet) {
+    std::wstring name;
+    size_t bad = 0;
+    if (!Platform::Registry::Text::DecodeUtf8(device, name, bad)) {
+        Error("DEVICE is not valid UTF-8 text");
+        return Opos::OPOS_E_ILLEGAL;
+    }
+    const int32_t rc = control_->Open(name);
+    if (rc != Opos::OPOS_SUCCESS && !quiet)
+        Error("Open of " + device + " failed: " + ResultText(rc) + ", OpenResult " +
+              std::to_string(control_->GetOpenResult()));
+    return rc;
+}
+
+bool DeviceSession::ClaimAndEnable(int32_t claimTimeoutMs) {
+    if (!Step("ClaimDevice(" + std::to_string(claimTimeoutMs) + ")", control_->ClaimDevice(claimTimeoutMs)))
+        return false;
+    claimed_ = true;
+    if (!Step("enabling (DeviceEnabled = true)", control_->SetDeviceEnabled(true))) return false;
+    enabled_ = true;
+    return true;
+}
+
+bool DeviceSession::Finish() {
+    bool ok = true;
+    if (enabled_) ok = Step("disabling (DeviceEnabled = false)", control_->SetDeviceEnabled(false)) && ok;
+    if (claimed_) ok = Step("ReleaseDevice", control_->ReleaseDevice()) && ok;
+    enabled_ = claimed_ = false;
+    if (control_->IsOpen()) ok = Step("Close", control_->Close()) && ok;
+    return ok;
+}
+
+}  // namespace QVO::Tools
