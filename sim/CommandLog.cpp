@@ -21,7 +21,30 @@ std::string JsonEscape(const std::string& text) {
     return out;
 }
 
-std::string FormatJsonLine(const Command& cmd) {
+namespace {
+
+// UTF-8 text as a JSON string body: quotes, backslashes and control characters escaped,
+// everything else kept as it is, so a reader sees the characters themselves.
+std::string JsonEscapeUtf8(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string FormatJsonLine(const Command& cmd, const std::string* printed) {
     std::string line = "{\"off\":" + std::to_string(cmd.offset) + ",\"cmd\":\"" + JsonEscape(cmd.code) +
                        "\",\"name\":\"" + JsonEscape(cmd.name()) + "\"";
     if (!cmd.args.empty()) {
@@ -34,6 +57,7 @@ std::string FormatJsonLine(const Command& cmd) {
     }
     if (cmd.op == Op::Text && !cmd.truncated) {
         line += ",\"text\":\"" + JsonEscape(std::string(cmd.data.begin(), cmd.data.end())) + "\"";
+        if (printed != nullptr) line += ",\"printed\":\"" + JsonEscapeUtf8(*printed) + "\"";
     } else if (!cmd.data.empty()) {
         line += ",\"len\":" + std::to_string(cmd.data.size());
     }
@@ -61,9 +85,9 @@ bool CommandLog::Open(const std::string& path) {
     return file_ != nullptr;
 }
 
-void CommandLog::Write(const Command& cmd) {
+void CommandLog::Write(const Command& cmd, const std::string* printed) {
     if (!file_) return;
-    std::fputs(FormatJsonLine(cmd).c_str(), file_);
+    std::fputs(FormatJsonLine(cmd, printed).c_str(), file_);
     std::fputc('\n', file_);
     std::fflush(file_);  // a crash or a kill must not lose what was decoded
 }

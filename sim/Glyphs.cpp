@@ -33,18 +33,40 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     return data;
 }
 
+// One lock for the code tables and the converters: a leaf lock, taken under a printer's
+// lock, it never waits for another.
+QVO::Platform::Mutex codecMutex;
+
+// Converters stay open for the life of the process. Opening one loads the code page's module
+// and closing the last unloads it; a module loaded on one thread and unloaded on another
+// (the host converting text while the printer decodes it) is loader work ThreadSanitizer
+// cannot follow, and reopening per character is slow besides.
+struct Converters {
+    std::map<std::string, iconv_t> open;
+    ~Converters() {
+        for (auto& [charset, cd] : open)
+            if (cd != iconv_t(-1)) ::iconv_close(cd);
+    }
+};
+Converters converters QUVO_GUARDED_BY(codecMutex);
+
 // One byte or byte pair through iconv into a code point; 0 when it does not convert.
-char32_t ConvertWithIconv(const char* charset, const uint8_t* bytes, size_t len) {
-    iconv_t cd = ::iconv_open("UTF-32LE", charset);
+char32_t ConvertWithIconv(const char* charset, const uint8_t* bytes, size_t len) QUVO_REQUIRES(codecMutex) {
+    auto found = converters.open.find(charset);
+    if (found == converters.open.end())
+        found = converters.open.emplace(charset, ::iconv_open("UTF-32LE", charset)).first;
+    iconv_t cd = found->second;
     if (cd == iconv_t(-1)) return 0;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after a failed conversion
     char in[4];
     std::memcpy(in, bytes, len);
     char out[8] = {};
     char* inp = in;
     char* outp = out;
     size_t inLeft = len, outLeft = sizeof out;
-    const size_t r = ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
-    ::iconv_close(cd);
+    size_t r = ::iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    // Some converters (CP1255, CP1258) hold a letter back in case a combining mark follows.
+    if (r != size_t(-1)) r = ::iconv(cd, nullptr, nullptr, &outp, &outLeft);
     if (r == size_t(-1) || outLeft != 4) return 0;
     char32_t cp;
     std::memcpy(&cp, out, 4);
@@ -53,13 +75,11 @@ char32_t ConvertWithIconv(const char* charset, const uint8_t* bytes, size_t len)
 
 using ByteTable = std::array<char32_t, 256>;
 
-// Tables are built once per code table from iconv and shared by every printer. A leaf
-// lock: taken under a printer's lock, it never waits for another.
-QVO::Platform::Mutex tablesMutex;
-std::map<int, std::unique_ptr<ByteTable>> tables QUVO_GUARDED_BY(tablesMutex);
+// Tables are built once per code table from iconv and shared by every printer.
+std::map<int, std::unique_ptr<ByteTable>> tables QUVO_GUARDED_BY(codecMutex);
 
 const ByteTable& TableFor(int codeTable) {
-    QVO::Platform::MutexLock lock(tablesMutex);
+    QVO::Platform::MutexLock lock(codecMutex);
     auto& slot = tables[codeTable];
     if (!slot) {
         slot = std::make_unique<ByteTable>();
@@ -141,6 +161,7 @@ char32_t ApplyInternationalSet(int intlSet, char32_t c) {
 }
 
 char32_t DecodeDoubleByte(int intlSet, uint8_t lead, uint8_t trail) {
+    QVO::Platform::MutexLock lock(codecMutex);
     const uint8_t pair[2] = {lead, trail};
     const char32_t cp = ConvertWithIconv(intlSet == 8 ? "SHIFT_JIS" : "GB18030", pair, 2);
     return cp ? cp : U'\uFFFD';

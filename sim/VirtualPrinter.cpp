@@ -50,7 +50,12 @@ VirtualPrinter::VirtualPrinter(PrinterIdentity identity, Rendering rendering)
 VirtualPrinter::~VirtualPrinter() = default;
 
 void VirtualPrinter::HandleCommandLocked(const Command& cmd) {
-    log_.Write(cmd);
+    if (cmd.op == Op::Text && !cmd.truncated && log_.IsOpen()) {
+        const std::string printed = printed_.Decode(cmd.data, state_);
+        log_.Write(cmd, &printed);
+    } else {
+        log_.Write(cmd);
+    }
     if (trace_.size() < kMaxTrace) trace_.push_back(TraceText(cmd));
     if (cmd.unknown() || cmd.truncated) return;
     if (conditions_.Offline() && !AnswersWhileOffline(cmd.op)) {
@@ -89,6 +94,7 @@ void VirtualPrinter::ResetStateLocked() {
     fresh.printAreaWidth = identity_.printWidthDots;
     fresh.pageArea = {0, 0, identity_.printWidthDots, identity_.printWidthDots * 2};
     state_ = std::move(fresh);
+    printed_.Reset();
 }
 
 void VirtualPrinter::NoteLocked(const std::string& event, const std::string& detail) {

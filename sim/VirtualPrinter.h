@@ -6,6 +6,7 @@
 #include "sim/CommandLog.h"
 #include "sim/EscPosDecoder.h"
 #include "sim/Paper.h"
+#include "sim/PrintedText.h"
 #include "sim/PrinterState.h"
 
 #include <chrono>
@@ -153,6 +154,8 @@ private:
     EscPosDecoder decoder_ QUVO_GUARDED_BY(mutex_);
     const std::unique_ptr<PrintTarget> paper_ QUVO_PT_GUARDED_BY(mutex_);  // Paper, or NoPaper
     CommandLog log_ QUVO_GUARDED_BY(mutex_);
+    // The characters of each text run, for the log (decoded only while a log is open).
+    PrintedTextDecoder printed_ QUVO_GUARDED_BY(mutex_){identity_.multiByte};
     std::vector<std::string> trace_ QUVO_GUARDED_BY(mutex_);
     std::deque<uint8_t> replies_ QUVO_GUARDED_BY(mutex_);
     // Replies of the packet in hand: they go back framed, instead of the acknowledgement.

@@ -33,23 +33,32 @@ int32_t CPrinterBase::ConversionCodePage(int32_t characterSet) {
         // ASCII: the printer's table for it is 437, a superset.
         case 998:
             return 437;
-        // ANSI: the printer selects its 1252 table.
+        // The system ANSI code page (its table is selected; a model without one prints the
+        // text in runs, CPrinterBase_Unicode.cpp).
         case 999:
-            return 1252;
+            return Platform::Text::SystemAnsiCodePage();
         default:
             return characterSet;
     }
 }
 
-int32_t CPrinterBase::BStr2Char(std::wstring_view text, uint8_t* output, int32_t outputSize, int32_t* codePage) {
-    int32_t used = Platform::Text::SystemAnsiCodePage();
-    if (binaryConversion_ == kConversionNone) {
-        used = ConversionCodePage(characterSet_);
-        if (codePage != nullptr) *codePage = used;
-    } else if (codePage != nullptr) {
-        *codePage = 0;
+std::string CPrinterBase::ConvertedText(std::wstring_view text, int32_t* codePage) const {
+    if (binaryConversion_ != kConversionNone) {
+        if (codePage != nullptr) *codePage = 0;
+        return Platform::Text::WideToCodePage(text, Platform::Text::SystemAnsiCodePage());
     }
-    const std::string bytes = Platform::Text::WideToCodePage(text, used);
+    if (UsesUnicodeRuns()) {
+        // The interpreter picks each character's table; the output starts in the set's own.
+        if (codePage != nullptr) *codePage = characterSet_;
+        return UnicodeRunText(text);
+    }
+    const int32_t used = ConversionCodePage(characterSet_);
+    if (codePage != nullptr) *codePage = used;
+    return Platform::Text::WideToCodePage(text, used);
+}
+
+int32_t CPrinterBase::BStr2Char(std::wstring_view text, uint8_t* output, int32_t outputSize, int32_t* codePage) {
+    const std::string bytes = ConvertedText(text, codePage);
     const auto count = static_cast<int32_t>(bytes.size());
     if (output != nullptr && outputSize > 0) std::memcpy(output, bytes.data(), std::min(count, outputSize));
     return count;
@@ -85,12 +94,12 @@ void CPrinterBase::DataBinaryConversion2(PrinterBuffer& target, const uint8_t* b
     }
 }
 
+// One conversion, not one for the size and one for the bytes: the text is converted whole
+// and handed on NUL-terminated, as the two-call form would.
 void CPrinterBase::DataBinaryConversion(PrinterBuffer& target, std::wstring_view text, int32_t* codePage) {
-    const int32_t size = BStr2Char(text, nullptr, 0, codePage);
-    if (size <= 0) return;
-    std::string bytes(static_cast<size_t>(size) + 1, '\0');
-    BStr2Char(text, reinterpret_cast<uint8_t*>(bytes.data()), size, nullptr);
-    DataBinaryConversion2(target, reinterpret_cast<const uint8_t*>(bytes.data()));
+    const std::string bytes = ConvertedText(text, codePage);
+    if (bytes.empty()) return;
+    DataBinaryConversion2(target, reinterpret_cast<const uint8_t*>(bytes.c_str()));
 }
 
 }  // namespace QVO::Printer

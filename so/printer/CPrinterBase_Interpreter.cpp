@@ -40,19 +40,11 @@ void CPrinterBase::ClearFormatInStd(PrinterBuffer& target) {
     cmd_->SelectPrintModes(target, false, false, false, false, false);
 }
 
-// Page mode and rotated printing collect and position their lines themselves; that code is
-// not part of this engine yet, and neither mode can be entered, so nothing reaches here.
-int32_t CPrinterBase::FormatPageModeText(PrinterBuffer&, std::span<const uint8_t>, bool) {
-    return Opos::OPOS_E_ILLEGAL;
-}
-
-// Stored bitmaps and barcodes come with their own formatting code; until then no bitmap is
-// stored and a barcode cannot be carried out.
-bool CPrinterBase::IsBitmapStored(int32_t) const { return false; }
-bool CPrinterBase::FormatSettedBitmap(PrinterBuffer&, int32_t) { return false; }
-bool CPrinterBase::FormatBarcode(PrinterBuffer&, int32_t, int32_t, int32_t, int32_t, int32_t,
-                                 std::span<const uint8_t>) {
-    return false;
+// Text on a page or in a sideways block: the lines as in standard mode, each ended by LF,
+// which the printer also carries out inside a page. The printer ignores the standard-mode
+// alignment commands there, so every line starts at the left edge of the area.
+int32_t CPrinterBase::FormatPageModeText(PrinterBuffer& target, std::span<const uint8_t> input, bool validateOnly) {
+    return EscapeInterpreter(*this, target, validateOnly).Run(input);
 }
 
 void CPrinterBase::PassThroughEscapeData(std::span<const uint8_t> data) {
@@ -100,6 +92,7 @@ int32_t EscapeInterpreter::Run(std::span<const uint8_t> input) {
 
 void EscapeInterpreter::Setup() {
     line_.Clear();
+    e_.BeginUnicodeRuns();
     continuing_ = e_.lineOpen_ != 0;
     FontMetrics(e_.currentFont_);
     lineSpacing_ = e_.H2V(e_.recLineSpacing_) & kByteMask;
@@ -120,10 +113,15 @@ void EscapeInterpreter::WritePendingFont() {
 }
 
 void EscapeInterpreter::TextByte(uint8_t byte) {
+    // Text in runs arrives as UTF-8: a character takes up to four bytes, a table switch none.
+    int32_t cells = 1;
+    if (e_.unicodeRuns_.active)
+        cells = e_.AppendUnicodeByte(line_, byte);
+    else
+        line_.Append(byte);
     e_.lineOpen_ = 1;
     lineHeight_ = std::max(lineHeight_, charHeight_ * vScale_);
-    line_.Append(byte);
-    const int32_t advance = charWidth_ * hScale_;
+    const int32_t advance = charWidth_ * hScale_ * cells;
     segmentWidth_ = Grow(segmentWidth_, advance);
     x_ = Grow(x_, advance);
 }
@@ -140,7 +138,11 @@ void EscapeInterpreter::LineEnd(bool atLineFeed) {
         e_.SelectHPosInStd(target_, alignment_, segmentWidth_);
         segmentPending_ = false;
     }
-    if (atLineFeed) segmentWidth_ = x_ = 0;
+    if (atLineFeed) {
+        segmentWidth_ = x_ = 0;
+        // The next line starts at the printer's justification, not at the last segment's.
+        justification_ = printerJustification_;
+    }
     target_.Append(line_);
     line_.Clear();
 }
@@ -153,7 +155,7 @@ void EscapeInterpreter::Align(uint8_t letter) {
     if (segmentWidth_ == 0) {
         cmd_.SetJustification(line_, letter == 'c' ? kJustifyCentre : letter == 'r' ? kJustifyRight : kJustifyLeft);
         markJustification_ = true;
-        justification_ = letter;
+        justification_ = printerJustification_ = letter;
         return;
     }
     if (segmentPending_) e_.SelectHPosInStd(target_, justification_, segmentWidth_);
@@ -170,6 +172,7 @@ void EscapeInterpreter::Refuse(int32_t code) {
 }
 
 int32_t EscapeInterpreter::Finish() {
+    if (e_.unicodeRuns_.active) e_.EndUnicodeRuns(line_);
     target_.Append(line_);
     line_.Clear();
     if (markBoldUnderline_) e_.SelectPrintMode(target_, false, false, false, false, false, false);

@@ -216,7 +216,7 @@ bool EscapeInterpreter::Normal(const EscapeSequence& seq) {
     cmd_.SetJustification(line_, 0);
     FontMetrics(e_.currentFont_);
     hScale_ = vScale_ = 1;
-    justification_ = 'N';
+    justification_ = printerJustification_ = 'N';
     markBoldUnderline_ = false;
     fontB_ = fontPending_ = false;
     return true;

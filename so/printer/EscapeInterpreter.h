@@ -71,6 +71,8 @@ private:
 
     uint8_t alignment_ = 'l';
     uint8_t justification_ = 'l';
+    // The justification the printer was last told (ESC a); a line's segments do not change it.
+    uint8_t printerJustification_ = 'l';
     int32_t charWidth_ = 0;
     int32_t charHeight_ = 0;
     int32_t lineHeight_ = 0;

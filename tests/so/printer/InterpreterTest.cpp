@@ -105,7 +105,7 @@ TEST_F(InterpreterTest, RefusedSequencesArePrintedAsText) {
 
 // A well-formed barcode request that the engine cannot carry out leaves nothing and says so.
 TEST_F(InterpreterTest, BarcodeRequestNotCarriedOutIsReported) {
-    const std::string data = "s101h50w2a-2t-13d012345678905e";
+    const std::string data = "s105h50w2a-2t-13d012345678905e";
     const std::string text = "\x1b|" + std::to_string(data.size()) + "R" + data + "x";
     EXPECT_EQ(engine_.Format(text, out_), OPOS_E_ILLEGAL);
     EXPECT_EQ(Trace(out_), "text \"x\"");
@@ -187,7 +187,8 @@ TEST_F(InterpreterTest, CodePagesAndTheirSubstitutes) {
         {998, 437, "\x82"}, {999, 1252, "\xe9"}, {720, 1256, "\xe9"},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(engine_.SetNumber(PIDXPtr_CharacterSet, c.characterSet), 0) << c.characterSet;
+        // 720 is not in the list an application may set; a model or entry may still choose it.
+        engine_.SetCharacterSet(c.characterSet);
         int32_t codePage = -1;
         uint8_t bytes[4] = {};
         EXPECT_EQ(engine_.BStr2Char(L"\u00e9", bytes, sizeof bytes, &codePage), 1) << c.characterSet;
@@ -199,8 +200,8 @@ TEST_F(InterpreterTest, CodePagesAndTheirSubstitutes) {
     int32_t codePage = -1;
     engine_.BStr2Char(L"ab", nullptr, 0, &codePage);
     EXPECT_EQ(codePage, 0);
-    // Sets the printer has no text conversion for are refused, not printed as nothing.
-    EXPECT_EQ(engine_.SetNumber(PIDXPtr_CharacterSet, 997), OPOS_E_ILLEGAL);
+    // Only the listed sets are accepted.
+    EXPECT_EQ(engine_.SetNumber(PIDXPtr_CharacterSet, 1251), OPOS_E_ILLEGAL);
 }
 
 }  // namespace

@@ -105,6 +105,11 @@ TEST(LineMetricsTest, RightAlignedSegmentEndsAtTheLineWidth) {
     out.Clear();
     engine.Format("Total\x1b|rA9.99\n", out);
     EXPECT_EQ(Trace(out), "text \"Total\" | ESC $ 456 | text \"9.99\" | LF");
+    // Every line of one call gets its own right-aligned price.
+    out.Clear();
+    engine.Format("Tea\x1b|rA1.50\nCake\x1b|rA12.00\n", out);
+    EXPECT_EQ(Trace(out),
+              "text \"Tea\" | ESC $ 456 | text \"1.50\" | LF | text \"Cake\" | ESC $ 444 | text \"12.00\" | LF");
 }
 
 // Map units: this system's inch is 25.375 mm. Failure example: 1000 thousandths giving 203.
