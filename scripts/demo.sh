@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The demo: the most complete end-to-end path the build has today.
+# The demo:
 #  1. the registry store takes a printer entry exported by Windows regedit and shows it back;
-#  2. a receipt built by the ESC/POS command builder goes through the TCP/IP port to the
-#     virtual printer, whose status is read back and decoded while faults come and go.
-# The service object itself (OPOS calls from an application) is not built yet, so the demo
-# drives the command builder and the port directly, as the engine will.
+#  2. a receipt printed the way an application prints: the POSPrinter control object, the COM
+#     runtime and the service object (registered in a temporary registry of its own), a TCP/IP
+#     port and the virtual printer; the events that come back are shown, and the paper is left
+#     as a PNG.
 set -euo pipefail
 BUILD=${1:-build}
 OUT=${OUT:-out/demo}
@@ -20,7 +20,7 @@ echo "== 1. The registry store: a printer entry as Windows regedit exports it (U
 "$Q" registry export 'HKEY_LOCAL_MACHINE\SOFTWARE\OLEforRetail\ServiceOPOS' "$OUT/exported.reg"
 echo "Exported to $OUT/exported.reg"
 echo
-echo "== 2. A receipt on the virtual printer, over a loopback TCP/IP port"
+echo "== 2. A receipt through the POSPrinter control object, on the virtual printer"
 "$Q" demo --out "$OUT"
 if command -v zbarimg >/dev/null; then
   echo "Symbols read back from the paper by zbarimg:"

@@ -1,150 +1,276 @@
-// `quvo demo`: a receipt built by the command builder, sent over a real TCP/IP port to the
-// virtual printer, with the printer's status read back and decoded the way the engine does.
+// `quvo demo`: the way an application prints. A virtual printer on a loopback TCP port, the
+// service object registered in a temporary registry with a printer and a drawer entry, and a
+// receipt printed through the POSPrinter control object; the events that came back are shown,
+// and the paper is left as a PNG.
 #include "tools/Command.h"
 
+#include "constants/OposCashConstants.h"
+#include "constants/OposConstants.h"
+#include "constants/OposPtrConstants.h"
+#include "opos/CashDrawerControl.h"
+#include "opos/PosPrinterControl.h"
+#include "platform/registry/Registry.h"
+#include "platform/sync/Mutex.h"
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
-#include "so/cmd/CCmdHelperBase.h"
-#include "constants/OposPtrConstants.h"
-#include "so/cmd/PrinterBuffer.h"
-#include "so/io/ParsePortSettings.h"
-#include "so/io/PortFactory.h"
 
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
+
+#ifndef QUVO_SO_LIBRARY
+#error "QUVO_SO_LIBRARY (the service object library) is set by tools/CMakeLists.txt"
+#endif
 
 namespace {
 
-using QVO::IO::IPort;
-using QVO::Printer::CCmdHelperBase;
-using QVO::Printer::PrinterBuffer;
-using QVO::Printer::tagPrinterStatus;
+namespace Opos = QVO::Opos;
+namespace Reg = QVO::Platform::Registry;
+using QVO::Tools::kExitFailure;
+using QVO::Tools::kExitOk;
+using QVO::Tools::kExitUsage;
 
 constexpr const char* kUsage =
     "Usage: quvo demo [--out DIR]\n"
-    "Starts a virtual printer on a loopback TCP port, prints a sample receipt on it through\n"
-    "the TCP/IP port with the ESC/POS command builder, reads the printer's status back while\n"
-    "faults are switched on and off, and leaves the paper as DIR/receipt.png and the decoded\n"
-    "commands as DIR/commands.log (DIR defaults to out/demo).\n";
+    "Starts a virtual printer on a loopback TCP port, registers the service object with a\n"
+    "printer entry and a cash drawer entry in a temporary registry, and prints a receipt the\n"
+    "way an application does: through the POSPrinter control object (styles, alignment,\n"
+    "right-aligned prices, a barcode, a cut). It switches faults on the printer, kicks the\n"
+    "drawer, prints every event the control objects received, and leaves the paper as\n"
+    "DIR/receipt.png and the decoded commands as DIR/commands.log (DIR defaults to out/demo).\n"
+    "Exit status: 0 done, 1 failed, 2 bad command line.\n";
 
-std::span<const uint8_t> Bytes(const char* text) { return {reinterpret_cast<const uint8_t*>(text), std::strlen(text)}; }
+constexpr const wchar_t* kPrinterName = L"DemoPrinter";
+constexpr const wchar_t* kDrawerName = L"DemoDrawer";
+constexpr const wchar_t* kProgId = L"QUVOOposPrinterU1.13";
+constexpr const wchar_t* kServiceKey = L"SOFTWARE\\OLEforRetail\\ServiceOPOS\\";
+constexpr int32_t kClaimTimeoutMs = 3000;
+constexpr int kEventWaitMs = 5000;
+constexpr int kDrawerClosesAfterMs = 400;
 
-void Text(PrinterBuffer& b, const char* text) { b.Append(Bytes(text)); }
+// The receipt as an application writes it: OPOS escape sequences for centring, bold, double
+// size, underline, reverse, right-aligned prices, feeds. A line's justification counts when
+// the line is printed, so ESC|N (everything back to normal) follows the line feed there.
+const wchar_t kReceipt[] =
+    L"\x1b|cA\x1b|bC\x1b|4CQUVO MARKET\n\x1b|N"
+    L"\x1b|cA12 Harbour Street\n"
+    L"\x1b|cA\x1b|uC2026-12-07 10:42   Till 3\n\x1b|N\n"
+    L"Coffee beans 1kg\x1b|rA14.90\x1b|N\n"
+    L"Oat milk\x1b|rA2.35\x1b|N\n"
+    L"Croissant x3\x1b|rA5.40\x1b|N\n"
+    L"Caf\u00e9 cr\u00e8me\x1b|rA3.20\x1b|N\n"
+    L"\x1b|uC                                          \x1b|N\n"
+    L"\x1b|bC\x1b|2CTOTAL\x1b|rA25.85\x1b|N\n"
+    L"\x1b|cA\x1b|rvC PAID BY CARD \n\x1b|N\n";
 
-// One line of the receipt body: the label on the left, the amount flush right, in the 42
-// columns of font A on 80 mm paper.
-void Row(PrinterBuffer& b, const char* label, const char* amount) {
-    char line[64];
-    std::snprintf(line, sizeof line, "%-30s%12s", label, amount);
-    Text(b, line);
-}
-
-// A 64 x 32 dot logo (a ring) in the downloaded-image layout: columns left to right, each
-// column y bytes from the top, the top dot in the high bit.
-std::vector<uint8_t> RingLogo(int xBytes, int yBytes) {
-    const int width = xBytes * 8, height = yBytes * 8;
-    std::vector<uint8_t> data(static_cast<size_t>(width * yBytes), 0);
-    for (int col = 0; col < width; ++col)
-        for (int row = 0; row < height; ++row) {
-            const double dx = (col - width / 2.0) / (width / 2.0), dy = (row - height / 2.0) / (height / 2.0);
-            const double r = dx * dx + dy * dy;
-            if (r < 0.9 && r > 0.45) data[static_cast<size_t>(col * yBytes + row / 8)] |= 0x80 >> (row % 8);
+// Events arrive on the service object's event thread: one line each, never interleaved.
+class EventPrinter {
+public:
+    void Line(const std::string& text) {
+        QVO::Platform::MutexLock lock(mutex_);
+        std::printf("  event: %s\n", text.c_str());
+        std::fflush(stdout);
+        lines_.push_back(text);
+    }
+    // How many events came so far: WaitFor looks only at those after such a mark.
+    size_t Mark() {
+        QVO::Platform::MutexLock lock(mutex_);
+        return lines_.size();
+    }
+    bool WaitFor(const std::string& text, size_t from = 0) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEventWaitMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            {
+                QVO::Platform::MutexLock lock(mutex_);
+                for (size_t i = from; i < lines_.size(); ++i)
+                    if (lines_[i] == text) return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-    return data;
-}
-
-// The sample receipt: styles, alignment, a barcode, a QR code, a small raster logo, a cut.
-PrinterBuffer BuildReceipt(CCmdHelperBase& cmd) {
-    PrinterBuffer b(4096, 256);
-    cmd.InitializePrinter(b);
-    cmd.SelectCodePage(b, 437);
-    cmd.SetJustification(b, 1);
-    const std::vector<uint8_t> logo = RingLogo(8, 4);
-    cmd.DefineDownloadedImage(b, 8, 4, logo);
-    cmd.PrintDownloadedImage(b, 0);
-    cmd.LineFeed(b);
-    cmd.SetCharacterSize(b, 2, 2);
-    cmd.SetEmphasized(b, true);
-    Text(b, "QUVO MARKET");
-    cmd.LineFeed(b);
-    cmd.SetCharacterSize(b, 1, 1);
-    cmd.SetEmphasized(b, false);
-    Text(b, "12 Harbour Street");
-    cmd.LineFeed(b);
-    cmd.PrintAndFeedLines(b, 1);
-    cmd.SetJustification(b, 0);
-    const char* items[][2] = {{"Coffee beans 1kg", "14.90"}, {"Oat milk", "2.35"}, {"Croissant x3", "5.40"}};
-    for (const auto& item : items) {
-        Row(b, item[0], item[1]);
-        cmd.LineFeed(b);
+        return false;
     }
-    cmd.SetUnderline(b, 1);
-    Row(b, "", "");
-    cmd.LineFeed(b);
-    cmd.SetUnderline(b, 0);
-    cmd.SetEmphasized(b, true);
-    Row(b, "TOTAL", "22.65");
-    cmd.LineFeed(b);
-    cmd.SetEmphasized(b, false);
-    cmd.SetReversePrinting(b, true);
-    Text(b, " PAID BY CARD ");
-    cmd.SetReversePrinting(b, false);
-    cmd.LineFeed(b);
-    cmd.PrintAndFeedLines(b, 1);
 
-    cmd.SetJustification(b, 1);
-    const char* code = "4006381333931";
-    cmd.AppendBarcode(b, QVO::Opos::PTR_BCS_EAN13, 80, 3, 1, QVO::Opos::PTR_BC_TEXT_BELOW, 0, Bytes(code));
-    cmd.PrintAndFeedLines(b, 1);
-    cmd.SelectQrModel(b, 0x32);  // model 2
-    cmd.SetQrModuleSize(b, 6);
-    cmd.SetQrErrorLevel(b, 49);
-    cmd.StoreQrData(b, Bytes("https://quvo.example/receipt/2026-12-07/0042"));
-    cmd.PrintQr(b);
-    cmd.LineFeed(b);
-    Text(b, "Thank you!");
-    cmd.LineFeed(b);
-    cmd.FeedAndPartialCut(b);
-    return b;
-}
+private:
+    QVO::Platform::Mutex mutex_;
+    std::vector<std::string> lines_ QUVO_GUARDED_BY(mutex_);
+};
 
-// Sends a real-time status request and reads its one-byte answer; -1 when none came.
-int AskStatus(CCmdHelperBase& cmd, IPort& port, int n) {
-    PrinterBuffer request;
-    cmd.RequestRealTimeStatus(request, n);
-    if (!port.Write(request.Data(), 0, static_cast<int32_t>(request.Size()))) return -1;
-    uint8_t reply = 0;
-    int32_t got = 0;
-    if (!port.Read(&reply, 0, 1, got, 1) || got != 1) return -1;
-    return reply;
-}
-
-// Reads the four status bytes and decodes them with the builder's parsers.
-bool ReadStatus(CCmdHelperBase& cmd, IPort& port, tagPrinterStatus& status) {
-    int printer = AskStatus(cmd, port, 1), offline = AskStatus(cmd, port, 2);
-    int paper = AskStatus(cmd, port, 4);
-    if (printer < 0 || offline < 0 || paper < 0) return false;
-    status = {};
-    return cmd.ParsePrinterStatusByte(static_cast<uint8_t>(printer), &status) &&
-           cmd.ParseOfflineStatusByte(static_cast<uint8_t>(offline), &status) &&
-           cmd.ParsePaperStatusByte(static_cast<uint8_t>(paper), &status);
-}
-
-void ShowStatus(const char* situation, CCmdHelperBase& cmd, IPort& port) {
-    tagPrinterStatus s;
-    if (!ReadStatus(cmd, port, s)) {
-        std::printf("  %-28s no status reply\n", situation);
-        return;
+std::string PrinterStatusName(int32_t s) {
+    switch (s) {
+        case Opos::PTR_SUE_COVER_OPEN:
+            return "COVER_OPEN";
+        case Opos::PTR_SUE_COVER_OK:
+            return "COVER_OK";
+        case Opos::PTR_SUE_REC_EMPTY:
+            return "REC_EMPTY";
+        case Opos::PTR_SUE_REC_NEAREMPTY:
+            return "REC_NEAREMPTY";
+        case Opos::PTR_SUE_REC_PAPEROK:
+            return "REC_PAPEROK";
+        case Opos::PTR_SUE_IDLE:
+            return "IDLE";
+        default:
+            return std::to_string(s);
     }
-    std::printf("  %-28s cover %-6s paper %-9s drawer signal %-4s %s\n", situation, s.coverOpen ? "open" : "closed",
-                s.paperEnd       ? "empty"
-                : s.paperNearEnd ? "near end"
-                                 : "ok",
-                s.drawerSignal ? "high" : "low", s.offline ? "offline" : "online");
+}
+
+std::string DrawerStatusName(int32_t s) {
+    if (s == Opos::CASH_SUE_DRAWEROPEN) return "DRAWEROPEN";
+    if (s == Opos::CASH_SUE_DRAWERCLOSED) return "DRAWERCLOSED";
+    return std::to_string(s);
+}
+
+void Listen(Opos::CControlObject& co, EventPrinter& events, const char* who, std::string (*statusName)(int32_t)) {
+    const std::string prefix = who;
+    co.SetStatusUpdateEventHandler(
+        [&events, prefix, statusName](int32_t s) { events.Line(prefix + " StatusUpdate " + statusName(s)); });
+    co.SetOutputCompleteEventHandler(
+        [&events, prefix](int32_t id) { events.Line(prefix + " OutputComplete " + std::to_string(id)); });
+    co.SetErrorEventHandler([&events, prefix](int32_t rc, int32_t ext, int32_t, int32_t&) {
+        events.Line(prefix + " Error " + std::to_string(rc) + "/" + std::to_string(ext));
+    });
+}
+
+bool WriteEntry(const std::wstring& key, const std::vector<std::pair<const wchar_t*, std::wstring>>& values) {
+    Reg::Key k;
+    if (!Reg::Key::Create(Reg::Hive::LocalMachine, kServiceKey + key, k)) return false;
+    for (const auto& [name, value] : values)
+        if (!k.SetValue(name, Reg::Value::String(value))) return false;
+    return true;
+}
+
+// The service object registers itself, as regsvr32 would have it do; the entries are the
+// configuration utility's.
+bool RegisterAndConfigure(uint16_t port) {
+    void* module = dlopen(QUVO_SO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        std::fprintf(stderr, "quvo demo: cannot load %s: %s\n", QUVO_SO_LIBRARY, dlerror());
+        return false;
+    }
+    using RegisterFn = int32_t (*)();
+    auto reg = reinterpret_cast<RegisterFn>(dlsym(module, "DllRegisterServer"));
+    const bool registered = reg != nullptr && reg() == 0;
+    dlclose(module);
+    if (!registered) {
+        std::fprintf(stderr, "quvo demo: the service object did not register\n");
+        return false;
+    }
+    const std::wstring portText = L"127.0.0.1," + std::to_wstring(port);
+    return WriteEntry(std::wstring(L"POSPrinter\\") + kPrinterName, {{L"", kProgId},
+                                                                     {L"PortType", L"TCP/IP"},
+                                                                     {L"DriverModel", L"TM-T88IV"},
+                                                                     {L"DriverName", kPrinterName},
+                                                                     {L"PortSettings", portText},
+                                                                     {L"OutputBufSize", L"2048"},
+                                                                     {L"BitMapMode", L"RasterBitImage"},
+                                                                     {L"WriteTimeout", L"2000"},
+                                                                     {L"ReadTimeout", L"2000"},
+                                                                     {L"CodepageID", L"1252"},
+                                                                     {L"DeviceDescription", L"Demo receipt printer"},
+                                                                     {L"Notes", L""}}) &&
+           WriteEntry(std::wstring(L"CashDrawer\\") + kDrawerName, {{L"", kProgId},
+                                                                    {L"OpenVoltage", L"1"},
+                                                                    {L"CapDrawStatus", L"1"},
+                                                                    {L"DrawerPin", L"1"},
+                                                                    {L"PrinterName", kPrinterName},
+                                                                    {L"SignalOffTime", L"10"},
+                                                                    {L"SignalOnTime", L"10"},
+                                                                    {L"WaitForDrawerCloseTimeOut", L"5000"},
+                                                                    {L"CashDrawerName", kDrawerName}});
+}
+
+bool Step(const char* what, int32_t rc, Opos::CControlObject& co) {
+    if (rc == Opos::OPOS_SUCCESS) return true;
+    std::fprintf(stderr, "quvo demo: %s failed: %d/%d\n", what, rc, co.GetResultCodeExtended());
+    return false;
+}
+
+bool Ready(Opos::CControlObject& co, const wchar_t* name) {
+    const int32_t rc = co.Open(name);
+    if (rc != Opos::OPOS_SUCCESS) {
+        std::fprintf(stderr, "quvo demo: Open %ls failed: %d (OpenResult %d)\n", name, rc, co.GetOpenResult());
+        return false;
+    }
+    return Step("ClaimDevice", co.ClaimDevice(kClaimTimeoutMs), co) &&
+           Step("DeviceEnabled", co.SetDeviceEnabled(true), co);
+}
+
+// The receipt, its barcode and the cut. The barcode is optional: a service object that cannot
+// print it says so, and the demo says so too.
+bool PrintReceipt(Opos::CPosPrinterControl& printer, EventPrinter& events) {
+    if (!Step("AsyncMode", printer.SetAsyncMode(true), printer)) return false;
+    std::printf("Printing the receipt through the POSPrinter control object...\n");
+    if (!Step("PrintNormal", printer.PrintNormal(Opos::PTR_S_RECEIPT, kReceipt), printer)) return false;
+    const struct {
+        const wchar_t* data;
+        int32_t symbology;
+        int32_t height;
+        const char* name;
+    } codes[] = {{L"4006381333931", Opos::PTR_BCS_EAN13, 80, "EAN-13"},
+                 {L"https://quvo.example/receipt/2026-12-07/0042", Opos::PTR_BCS_QRCODE, 200, "QR Code"}};
+    for (const auto& code : codes) {
+        const int32_t rc = printer.PrintBarCode(Opos::PTR_S_RECEIPT, code.data, code.symbology, code.height, 300,
+                                                Opos::PTR_BC_CENTER, Opos::PTR_BC_TEXT_BELOW);
+        if (rc == Opos::OPOS_SUCCESS)
+            std::printf("  PrintBarCode %s %ls: printed\n", code.name, code.data);
+        else
+            std::printf("  note: PrintBarCode %s answered %d/%d; the receipt goes on without it\n", code.name, rc,
+                        printer.GetResultCodeExtended());
+    }
+    if (!Step("PrintNormal", printer.PrintNormal(Opos::PTR_S_RECEIPT, L"\n\x1b|cAThank you!\n"), printer)) return false;
+    if (!Step("CutPaper", printer.CutPaper(90), printer)) return false;
+    const int32_t last = printer.GetOutputID();
+    if (!events.WaitFor("printer OutputComplete " + std::to_string(last))) {
+        std::fprintf(stderr, "quvo demo: output %d did not complete\n", last);
+        return false;
+    }
+    return true;
+}
+
+// Faults switched on the virtual printer come back as StatusUpdate events.
+bool ShowFaults(QVO::Sim::VirtualPrinter& device, EventPrinter& events) {
+    std::printf("Switching faults on the printer...\n");
+    const std::pair<std::function<void()>, const char*> steps[] = {
+        {[&] { device.SetPaper(QVO::Sim::PaperLevel::NearEnd); }, "printer StatusUpdate REC_NEAREMPTY"},
+        {[&] { device.SetCoverOpen(true); }, "printer StatusUpdate COVER_OPEN"},
+        {[&] { device.SetCoverOpen(false); }, "printer StatusUpdate COVER_OK"},
+        {[&] { device.SetPaper(QVO::Sim::PaperLevel::Normal); }, "printer StatusUpdate REC_PAPEROK"},
+    };
+    for (const auto& [action, expected] : steps) {
+        const size_t mark = events.Mark();
+        action();
+        if (!events.WaitFor(expected, mark)) {
+            std::fprintf(stderr, "quvo demo: no event \"%s\"\n", expected);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool KickDrawer(QVO::Sim::VirtualPrinter& device, Opos::CCashDrawerControl& drawer, EventPrinter& events) {
+    device.SetDrawerAutoClose(kDrawerClosesAfterMs);
+    std::printf("Opening the cash drawer through the CashDrawer control object...\n");
+    const size_t mark = events.Mark();
+    if (!Step("OpenDrawer", drawer.OpenDrawer(), drawer)) return false;
+    return events.WaitFor("drawer StatusUpdate DRAWEROPEN", mark) &&
+           events.WaitFor("drawer StatusUpdate DRAWERCLOSED", mark);
+}
+
+// A registry of its own, so that the demo never touches the machine's or the user's.
+std::string TemporaryRegistry() {
+    std::string dir = (std::filesystem::temp_directory_path() / "quvo-demo-registry-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) return {};
+    setenv("QUVO_REGISTRY_DIR", dir.c_str(), 1);
+    return dir;
 }
 
 int RunDemo(int argc, char** argv) {
@@ -152,79 +278,59 @@ int RunDemo(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(kUsage, stdout);
-            return QVO::Tools::kExitOk;
+            return kExitOk;
         }
         if (!std::strcmp(argv[i], "--out") && i + 1 < argc) {
             outDir = argv[++i];
             continue;
         }
         std::fprintf(stderr, "quvo demo: unexpected argument '%s'\n%s", argv[i], kUsage);
-        return QVO::Tools::kExitUsage;
+        return kExitUsage;
     }
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
     const std::string png = outDir + "/receipt.png", log = outDir + "/commands.log";
-
-    QVO::Sim::VirtualPrinter printer(QVO::Sim::PrinterIdentity::ForModel("TM-T88IV"));
-    if (!printer.OpenLog(log)) {
-        std::fprintf(stderr, "quvo demo: cannot write %s\n", log.c_str());
-        return QVO::Tools::kExitFailure;
+    const std::string registry = TemporaryRegistry();
+    if (registry.empty()) {
+        std::fprintf(stderr, "quvo demo: cannot make a temporary registry\n");
+        return kExitFailure;
     }
-    QVO::Sim::TcpServer server(printer, 0);
+
+    QVO::Sim::VirtualPrinter device(QVO::Sim::PrinterIdentity::ForModel("TM-T88IV"));
+    QVO::Sim::TcpServer server(device, 0);
     std::string error;
-    if (!server.Start(&error)) {
+    if (!device.OpenLog(log) || !server.Start(&error)) {
         std::fprintf(stderr, "quvo demo: virtual printer did not start: %s\n", error.c_str());
-        return QVO::Tools::kExitFailure;
+        return kExitFailure;
     }
     std::printf("Virtual printer (TM-T88IV) listening on 127.0.0.1:%u\n", server.Port());
-
-    const QVO::IO::ParsedPortSettings parsed =
-        QVO::IO::ParsePortSettings(L"TCP/IP", (L"127.0.0.1," + std::to_wstring(server.Port())).c_str());
-    if (!parsed) {
-        std::fprintf(stderr, "quvo demo: port settings refused (%d): %s\n", parsed.code, parsed.message.c_str());
-        return QVO::Tools::kExitFailure;
+    bool ok = RegisterAndConfigure(server.Port());
+    if (ok)
+        std::printf("Service object registered; entries %ls and %ls written to %s\n", kPrinterName, kDrawerName,
+                    registry.c_str());
+    {
+        EventPrinter events;
+        Opos::CPosPrinterControl printer;
+        Opos::CCashDrawerControl drawer;
+        Listen(printer, events, "printer", &PrinterStatusName);
+        Listen(drawer, events, "drawer", &DrawerStatusName);
+        ok = ok && Ready(printer, kPrinterName) && PrintReceipt(printer, events) && ShowFaults(device, events) &&
+             Ready(drawer, kDrawerName) && KickDrawer(device, drawer, events);
+        drawer.Close();
+        printer.Close();
     }
-    // The port locks the printer in the shared lock directory while open and removes its
-    // lock file at Close, so repeated runs leave nothing behind there.
-    std::unique_ptr<IPort> port = QVO::IO::CreatePort(*parsed.settings);
-    if (!port->Open()) {
-        std::fprintf(stderr, "quvo demo: cannot open the port (%d): %ls\n", port->GetLastErrorCode(),
-                     port->GetLastErrorText());
-        return QVO::Tools::kExitFailure;
-    }
-
-    CCmdHelperBase cmd;
-    std::printf("Status read back over the link:\n");
-    ShowStatus("ready", cmd, *port);
-    PrinterBuffer receipt = BuildReceipt(cmd);
-    if (!port->Write(receipt.Data(), 0, static_cast<int32_t>(receipt.Size()))) {
-        std::fprintf(stderr, "quvo demo: write failed (%d): %ls\n", port->GetLastErrorCode(), port->GetLastErrorText());
-        return QVO::Tools::kExitFailure;
-    }
-    std::printf("Sent a receipt of %zu bytes.\n", receipt.Size());
-
-    printer.SetPaper(QVO::Sim::PaperLevel::NearEnd);
-    ShowStatus("paper running low", cmd, *port);
-    printer.SetCoverOpen(true);
-    ShowStatus("cover opened", cmd, *port);
-    printer.SetCoverOpen(false);
-    printer.SetPaper(QVO::Sim::PaperLevel::Normal);
-    PrinterBuffer pulse;
-    cmd.GeneratePulse(pulse, 0, 50, 50);
-    port->Write(pulse.Data(), 0, static_cast<int32_t>(pulse.Size()));
-    ShowStatus("drawer kicked open", cmd, *port);
-
-    port->Close();
     server.Stop();
-    printer.EndOfStream();
-    if (!printer.WritePng(png)) {
+    device.EndOfStream();
+    std::filesystem::remove_all(registry, ec);
+    if (!device.WritePng(png)) {
         std::fprintf(stderr, "quvo demo: cannot write %s\n", png.c_str());
-        return QVO::Tools::kExitFailure;
+        return kExitFailure;
     }
     std::printf("The paper: %s\nThe decoded commands: %s\n", png.c_str(), log.c_str());
-    return QVO::Tools::kExitOk;
+    return ok ? kExitOk : kExitFailure;
 }
 
-QVO::Tools::CommandRegistration registration{"demo", "print a sample receipt on the virtual printer", &RunDemo};
+QVO::Tools::CommandRegistration registration{"demo", "print a sample receipt through the POSPrinter control object",
+                                             &RunDemo};
 
 }  // namespace
