@@ -100,18 +100,26 @@ bool ParseSymbology(const char* text, Options& o) {
 }
 
 bool ParseAlignment(const char* text, int32_t& out) {
-    if (!std::strcmp(text, "left")) out = Opos::PTR_BC_LEFT;
-    else if (!std::strcmp(text, "center") || !std::strcmp(text, "centre")) out = Opos::PTR_BC_CENTER;
-    else if (!std::strcmp(text, "right")) out = Opos::PTR_BC_RIGHT;
-    else return ParseDots(text, 1, out);
+    if (!std::strcmp(text, "left"))
+        out = Opos::PTR_BC_LEFT;
+    else if (!std::strcmp(text, "center") || !std::strcmp(text, "centre"))
+        out = Opos::PTR_BC_CENTER;
+    else if (!std::strcmp(text, "right"))
+        out = Opos::PTR_BC_RIGHT;
+    else
+        return ParseDots(text, 1, out);
     return true;
 }
 
 bool ParseHri(const char* text, int32_t& out) {
-    if (!std::strcmp(text, "none")) out = Opos::PTR_BC_TEXT_NONE;
-    else if (!std::strcmp(text, "above")) out = Opos::PTR_BC_TEXT_ABOVE;
-    else if (!std::strcmp(text, "below")) out = Opos::PTR_BC_TEXT_BELOW;
-    else return false;
+    if (!std::strcmp(text, "none"))
+        out = Opos::PTR_BC_TEXT_NONE;
+    else if (!std::strcmp(text, "above"))
+        out = Opos::PTR_BC_TEXT_ABOVE;
+    else if (!std::strcmp(text, "below"))
+        out = Opos::PTR_BC_TEXT_BELOW;
+    else
+        return false;
     return true;
 }
 
@@ -164,8 +172,8 @@ int ParseOptions(int argc, char** argv, Options& o, bool& done) {
 bool PrintTheBarcode(DeviceSession& session, Opos::CPosPrinterControl& printer, const Options& o) {
     // Heights, widths and positions are given in dots whatever the device was left in.
     if (!session.Step("MapMode", printer.SetPropertyNumber(Opos::PIDXPtr_MapMode, Opos::PTR_MM_DOTS))) return false;
-    const int32_t rc = printer.PrintBarCode(Opos::PTR_S_RECEIPT, QVO::Platform::Text::Utf8ToWide(o.data),
-                                            o.symbology, o.height, o.width, o.alignment, o.textPosition);
+    const int32_t rc = printer.PrintBarCode(Opos::PTR_S_RECEIPT, QVO::Platform::Text::Utf8ToWide(o.data), o.symbology,
+                                            o.height, o.width, o.alignment, o.textPosition);
     if (rc == Opos::OPOS_SUCCESS) {
         std::printf("Printed %s \"%s\" on %s\n", o.symbologyName, o.data.c_str(), o.device.c_str());
         return true;

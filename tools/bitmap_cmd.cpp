@@ -66,10 +66,14 @@ bool ParseWidth(const char* text, int32_t& out) {
 }
 
 bool ParseAlignment(const char* text, int32_t& out) {
-    if (!std::strcmp(text, "left")) out = Opos::PTR_BM_LEFT;
-    else if (!std::strcmp(text, "center") || !std::strcmp(text, "centre")) out = Opos::PTR_BM_CENTER;
-    else if (!std::strcmp(text, "right")) out = Opos::PTR_BM_RIGHT;
-    else return ParseDots(text, 0, out);
+    if (!std::strcmp(text, "left"))
+        out = Opos::PTR_BM_LEFT;
+    else if (!std::strcmp(text, "center") || !std::strcmp(text, "centre"))
+        out = Opos::PTR_BM_CENTER;
+    else if (!std::strcmp(text, "right"))
+        out = Opos::PTR_BM_RIGHT;
+    else
+        return ParseDots(text, 0, out);
     return true;
 }
 
@@ -140,7 +144,6 @@ int RunBitmap(int argc, char** argv) {
     return ok ? kExitOk : kExitFailure;
 }
 
-const QVO::Tools::CommandRegistration registration{"bitmap", "print an image file on a receipt printer",
-                                                   &RunBitmap};
+const QVO::Tools::CommandRegistration registration{"bitmap", "print an image file on a receipt printer", &RunBitmap};
 
 }  // namespace

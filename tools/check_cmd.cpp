@@ -49,10 +49,14 @@ int Usage(const std::string& problem) {
 }
 
 bool ParseLevel(const char* text, int32_t& level) {
-    if (!std::strcmp(text, "internal")) level = kLevelInternal;
-    else if (!std::strcmp(text, "external")) level = kLevelExternal;
-    else if (!std::strcmp(text, "interactive")) level = kLevelInteractive;
-    else return false;
+    if (!std::strcmp(text, "internal"))
+        level = kLevelInternal;
+    else if (!std::strcmp(text, "external"))
+        level = kLevelExternal;
+    else if (!std::strcmp(text, "interactive"))
+        level = kLevelInteractive;
+    else
+        return false;
     return true;
 }
 

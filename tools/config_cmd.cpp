@@ -179,8 +179,8 @@ int PrinterCommand(const Run& run, const std::wstring& action, const std::vector
     return kExitOk;
 }
 
-const std::vector<std::string> kDrawerOptions = {"--printer", "--name", "--logical-name", "--drawers", "--high",
-                                                 "--low",     "--status", "--voltage",    "--wait-timeout"};
+const std::vector<std::string> kDrawerOptions = {"--printer", "--name",   "--logical-name", "--drawers",     "--high",
+                                                 "--low",     "--status", "--voltage",      "--wait-timeout"};
 
 int ApplyDrawerOptions(const Options& o, DrawerForm& form) {
     std::wstring v;
@@ -246,9 +246,12 @@ int DrawerCommand(const Run& run, const std::wstring& action, const std::vector<
 }
 
 bool ClassOf(const std::wstring& word, DeviceClass& c) {
-    if (word == L"printer") c = DeviceClass::Printer;
-    else if (word == L"drawer") c = DeviceClass::CashDrawer;
-    else return false;
+    if (word == L"printer")
+        c = DeviceClass::Printer;
+    else if (word == L"drawer")
+        c = DeviceClass::CashDrawer;
+    else
+        return false;
     return true;
 }
 
@@ -273,8 +276,7 @@ int NameCommand(const Run& run, const std::wstring& action, const std::vector<st
     }
     if (!r.refusedKey.empty()) return run.Refuse(r.refusedKey);
     if (!r.status) return Failed(r.status);
-    std::printf("logical name %s %s\n", ToUtf8(Trim(words.back())).c_str(),
-                action == L"delete" ? "deleted" : "stored");
+    std::printf("logical name %s %s\n", ToUtf8(Trim(words.back())).c_str(), action == L"delete" ? "deleted" : "stored");
     return kExitOk;
 }
 
@@ -311,11 +313,11 @@ void ListClass(DeviceClass c, const OposInfo& info) {
     std::printf("%s\n", ToUtf8(ClassName(c)).c_str());
     for (const std::wstring& entry : RegKeyNames(ClassKey(c))) {
         const std::wstring path = EntryKey(c, entry);
-        std::wstring detail = c == DeviceClass::Printer ? RegReadText(path, L"PortType") + L" " +
-                                                              RegReadText(path, L"PortSettings") + L", code page " +
-                                                              RegReadText(path, L"CodepageID")
-                                                        : L"on " + RegReadText(path, L"PrinterName") + L", pin " +
-                                                              RegReadText(path, L"DrawerPin");
+        std::wstring detail =
+            c == DeviceClass::Printer
+                ? RegReadText(path, L"PortType") + L" " + RegReadText(path, L"PortSettings") + L", code page " +
+                      RegReadText(path, L"CodepageID")
+                : L"on " + RegReadText(path, L"PrinterName") + L", pin " + RegReadText(path, L"DrawerPin");
         if (!IsOwnEntry(c, entry, info.dllFileName)) detail += L" (another service object's)";
         std::printf("  %s  %s\n", ToUtf8(entry).c_str(), ToUtf8(detail).c_str());
         for (const std::wstring& name : LogicNamesOf(entry, c)) std::printf("    %s\n", ToUtf8(name).c_str());
@@ -331,7 +333,7 @@ int RunConfig(int argc, char** argv) {
     std::vector<std::wstring> words;
     Options options;
     std::string bad;
-    const std::vector<std::string> known = command == "printer" ? kPrinterOptions
+    const std::vector<std::string> known = command == "printer"  ? kPrinterOptions
                                            : command == "drawer" ? kDrawerOptions
                                            : command == "ports"  ? std::vector<std::string>{"--assign"}
                                                                  : std::vector<std::string>{};

@@ -41,10 +41,10 @@ std::vector<uint8_t> Picture(int width, int height) {
 
 // The PNG file of a picture, written once per size into the temporary folder.
 std::string PngFile(int width, int height) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("quvo-bench-" + std::to_string(::getpid()) + "-" + std::to_string(width) + "x" +
-                               std::to_string(height) + ".png"))
-                                 .string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("quvo-bench-" + std::to_string(::getpid()) + "-" +
+                                                   std::to_string(width) + "x" + std::to_string(height) + ".png"))
+            .string();
     if (!std::filesystem::exists(path)) {
         const auto rgb = Picture(width, height);
         stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3);

@@ -31,15 +31,24 @@ T* Named(T* widget, const char* name) {
 }
 
 constexpr std::pair<const char*, const wchar_t*> kCaptions[] = {
-    {"lblPrinterName", L"FormACD_lblPrinterName"}, {"lblCashDrawerName", L"FormACD_lblCashDrawerName"},
-    {"chkCashDrawer1", L"FormACD_CashDrawerNO0"},  {"chkCashDrawer2", L"FormACD_CashDrawerNO1"},
-    {"lblHigh", L"FormACD_PulseItem0"},            {"lblLow", L"FormACD_PulseItem1"},
-    {"optStatus0", L"FormACD_StatusItem0"},        {"optStatus1", L"FormACD_StatusItem1"},
-    {"optVoltage0", L"FormACD_VoltageItem0"},      {"optVoltage1", L"FormACD_VoltageItem1"},
-    {"lblWaitTimeOut", L"FormACD_lblWaitTimeOut"}, {"lblLogicName", L"FormACD_lblLogicName"},
-    {"btnOK", L"FormACD_btnOK"},                   {"btnCancel", L"FormACD_btnCancel"},
-    {"optConnectCashDrawer", L"FormACD_optConnectCashDrawer"}, {"optPulseInterval", L"FormACD_optPulseInterval"},
-    {"optStatus", L"FormACD_optStatus"},           {"optVoltage", L"FormACD_optVoltage"},
+    {"lblPrinterName", L"FormACD_lblPrinterName"},
+    {"lblCashDrawerName", L"FormACD_lblCashDrawerName"},
+    {"chkCashDrawer1", L"FormACD_CashDrawerNO0"},
+    {"chkCashDrawer2", L"FormACD_CashDrawerNO1"},
+    {"lblHigh", L"FormACD_PulseItem0"},
+    {"lblLow", L"FormACD_PulseItem1"},
+    {"optStatus0", L"FormACD_StatusItem0"},
+    {"optStatus1", L"FormACD_StatusItem1"},
+    {"optVoltage0", L"FormACD_VoltageItem0"},
+    {"optVoltage1", L"FormACD_VoltageItem1"},
+    {"lblWaitTimeOut", L"FormACD_lblWaitTimeOut"},
+    {"lblLogicName", L"FormACD_lblLogicName"},
+    {"btnOK", L"FormACD_btnOK"},
+    {"btnCancel", L"FormACD_btnCancel"},
+    {"optConnectCashDrawer", L"FormACD_optConnectCashDrawer"},
+    {"optPulseInterval", L"FormACD_optPulseInterval"},
+    {"optStatus", L"FormACD_optStatus"},
+    {"optVoltage", L"FormACD_optVoltage"},
 };
 
 // A group of two radio items, the first checked.

@@ -47,8 +47,8 @@ void LogicNameDialog::Prepare(EditMode mode, DeviceClass deviceClass, const std:
     current_ = current;
     saved_ = false;
     txtLogicName_->setText(Q(current));
-    setWindowTitle(Caption(context_, mode == EditMode::Add ? L"FormALN_PrinterLogicName_Add"
-                                                           : L"FormALN_PrinterLogicName_Modify"));
+    setWindowTitle(Caption(
+        context_, mode == EditMode::Add ? L"FormALN_PrinterLogicName_Add" : L"FormALN_PrinterLogicName_Modify"));
 }
 
 void LogicNameDialog::Ok() {

@@ -36,9 +36,9 @@ QPushButton* Button(const char* name) {
 }
 
 QIcon NodeIcon(int image) {
-    static const QStyle::StandardPixmap kIcons[] = {QStyle::SP_DirIcon,          QStyle::SP_ComputerIcon,
-                                                    QStyle::SP_DirIcon,          QStyle::SP_DriveHDIcon,
-                                                    QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView};
+    static const QStyle::StandardPixmap kIcons[] = {
+        QStyle::SP_DirIcon,     QStyle::SP_ComputerIcon,           QStyle::SP_DirIcon,
+        QStyle::SP_DriveHDIcon, QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView};
     return QApplication::style()->standardIcon(kIcons[image]);
 }
 
@@ -130,9 +130,12 @@ void MainWindow::RefreshTreeView() {
     EnsureClassKeys();
     for (const std::wstring& className : RegKeyNames(kBaseKey)) {
         DeviceClass c;
-        if (SameText(className, L"POSPrinter")) c = DeviceClass::Printer;
-        else if (SameText(className, L"CashDrawer")) c = DeviceClass::CashDrawer;
-        else continue;  // other device classes are not ours to show
+        if (SameText(className, L"POSPrinter"))
+            c = DeviceClass::Printer;
+        else if (SameText(className, L"CashDrawer"))
+            c = DeviceClass::CashDrawer;
+        else
+            continue;  // other device classes are not ours to show
         const bool printer = c == DeviceClass::Printer;
         QTreeWidgetItem* classNode = Node(root, className, printer ? kImagePrinterClass : kImageDrawerClass);
         for (const std::wstring& device : RegKeyNames(ClassKey(c))) {

@@ -22,8 +22,14 @@ class LogicNameDialog;
 class CodepageDialog;
 
 // The node images, which also tell a node's kind.
-enum NodeImage { kImagePrinterClass = 0, kImagePrinter = 1, kImageDrawerClass = 2, kImageDrawer = 3,
-                 kImagePrinterName = 4, kImageDrawerName = 5 };
+enum NodeImage {
+    kImagePrinterClass = 0,
+    kImagePrinter = 1,
+    kImageDrawerClass = 2,
+    kImageDrawer = 3,
+    kImagePrinterName = 4,
+    kImageDrawerName = 5
+};
 
 class MainWindow : public QWidget {
 public:

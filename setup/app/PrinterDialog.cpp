@@ -38,12 +38,18 @@ QLabel* Label(const char* name) {
 
 // Labels and buttons by object name, and the Language.ini key of their caption.
 constexpr std::pair<const char*, const wchar_t*> kCaptions[] = {
-    {"lblPrinterDriver", L"FormAP_lblPrinterDriver"}, {"lblPrinterName", L"FormAP_lblPrinterName"},
-    {"lblLogicName", L"FormAP_lblLogicName"},         {"lblPortType", L"FormAP_lblPortType"},
-    {"lblNotes", L"FormAP_lblNotes"},                 {"lblCOMPort", L"FormAP_lblCOMPort"},
-    {"lblBaudRate", L"FormAP_lblBaudRate"},           {"lblLPTPort", L"FormAP_lblLPTPort"},
-    {"lblIPAddress", L"FormAP_lblIPAddress"},         {"lblUSBPort", L"FormAP_lblUSBPort"},
-    {"btnOK", L"FormAP_btnOK"},                       {"btnCancel", L"FormAP_btnCancel"},
+    {"lblPrinterDriver", L"FormAP_lblPrinterDriver"},
+    {"lblPrinterName", L"FormAP_lblPrinterName"},
+    {"lblLogicName", L"FormAP_lblLogicName"},
+    {"lblPortType", L"FormAP_lblPortType"},
+    {"lblNotes", L"FormAP_lblNotes"},
+    {"lblCOMPort", L"FormAP_lblCOMPort"},
+    {"lblBaudRate", L"FormAP_lblBaudRate"},
+    {"lblLPTPort", L"FormAP_lblLPTPort"},
+    {"lblIPAddress", L"FormAP_lblIPAddress"},
+    {"lblUSBPort", L"FormAP_lblUSBPort"},
+    {"btnOK", L"FormAP_btnOK"},
+    {"btnCancel", L"FormAP_btnCancel"},
 };
 
 QPushButton* NamePortButton(QWidget* owner) {
@@ -198,8 +204,8 @@ void PrinterDialog::NamePort(bool serial) {
         if (node.serial == serial && node.name.empty()) devices << QString::fromStdString(node.device);
     if (devices.isEmpty()) return ShowKey(context_, L"FormAP_NoPorts");
     bool chosen = false;
-    const QString device = QInputDialog::getItem(this, windowTitle(), Caption(context_, L"FormAP_btnNamePort"),
-                                                 devices, 0, false, &chosen);
+    const QString device = QInputDialog::getItem(this, windowTitle(), Caption(context_, L"FormAP_btnNamePort"), devices,
+                                                 0, false, &chosen);
     if (!chosen) return;
     std::wstring name;
     if (Status s = AssignPortName(env, device.toStdString(), name); !s)

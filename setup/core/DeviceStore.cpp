@@ -13,9 +13,7 @@ constexpr unsigned long long kMaxSuffix = 1'000'000'000ULL;
 constexpr size_t kMinSuffixDigits = 2;
 constexpr size_t kMaxKeyName = 255;  // the registry's limit on one key name
 
-bool OpenKey(std::wstring_view path, Reg::Key& key) {
-    return Reg::Key::Open(Reg::Hive::LocalMachine, path, key).ok();
-}
+bool OpenKey(std::wstring_view path, Reg::Key& key) { return Reg::Key::Open(Reg::Hive::LocalMachine, path, key).ok(); }
 
 Status IgnoreMissing(Status s) { return s.error == Reg::Error::NotFound ? Status{} : s; }
 

@@ -62,10 +62,9 @@ DrawerForm ReadDrawerForm(std::wstring_view name, const DrawerForm& current) {
 std::wstring CheckDrawer(EditMode mode, const DrawerForm& form, std::wstring_view oldName, const OposInfo& info) {
     const bool add = mode == EditMode::Add;
     if (add || info.DrawerRenameAllowed()) {
-        std::wstring refused =
-            CheckDeviceName(DeviceClass::CashDrawer, Trim(form.name), add ? L"" : oldName,
-                            L"FormACD_NullCashDrawerName", L"FormACD_CashDrawerNameErr",
-                            L"FormACD_CashDrawerNameExist");
+        std::wstring refused = CheckDeviceName(DeviceClass::CashDrawer, Trim(form.name), add ? L"" : oldName,
+                                               L"FormACD_NullCashDrawerName", L"FormACD_CashDrawerNameErr",
+                                               L"FormACD_CashDrawerNameExist");
         if (!refused.empty()) return refused;
     }
     if (add) {
@@ -76,8 +75,7 @@ std::wstring CheckDrawer(EditMode mode, const DrawerForm& form, std::wstring_vie
     // Without its printer a drawer entry can never open.
     const std::vector<std::wstring> printers = DrawerPrinters(info);
     const auto isChosen = [&](const std::wstring& p) { return SameText(p, form.printer); };
-    if (std::none_of(printers.begin(), printers.end(), isChosen))
-        return L"FormACD_PrinterErr";
+    if (std::none_of(printers.begin(), printers.end(), isChosen)) return L"FormACD_PrinterErr";
     if (form.drawer2 && !info.SecondDrawerAllowed()) return L"FormACD_CashDrawer2Err";
     if (!NumberWithin(form.high, kMaxPulseTime) || !NumberWithin(form.low, kMaxPulseTime)) return L"FormACD_PulseErr";
     if (!NumberWithin(form.waitTimeout, kMaxWaitTimeout)) return L"FormACD_WaitTimeOutErr";

@@ -25,7 +25,7 @@ struct DrawerForm {
     bool drawer2 = false;    // "CashDrawer #2"
     std::wstring high = kDefaultPulseTime;
     std::wstring low = kDefaultPulseTime;
-    bool queryStatus = true;   // first "Query Status" item: CapDrawStatus "1"
+    bool queryStatus = true;    // first "Query Status" item: CapDrawStatus "1"
     bool firstVoltage = false;  // first "Open Voltage" item: OpenVoltage "1"
     std::wstring waitTimeout = kDefaultWaitTimeout;
 };

@@ -24,8 +24,9 @@ struct OpenResultTextEntry {
 constexpr OpenResultTextEntry kOpenResultTexts[] = {
     {301, L"Control Object already open"},
     {302, L"The registry does not contain a key for the specified device name"},
-    {303, L"Could not read the device name key's default value, or could not convert this Prog ID to a valid "
-          L"Class ID"},
+    {303,
+     L"Could not read the device name key's default value, or could not convert this Prog ID to a valid "
+     L"Class ID"},
     {304, L"Could not create a service object instance"},
     {305, L"The service object does not support one or more of the method required by its release"},
     {306, L"The service object returned a failure status"},

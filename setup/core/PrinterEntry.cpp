@@ -53,10 +53,14 @@ bool PortKindFromText(std::wstring_view text, PortKind& kind) {
 
 std::wstring CreateSettingsString(const PrinterForm& form) {
     switch (form.port) {
-        case PortKind::Usb: return form.model;
-        case PortKind::Com: return WithoutColons(form.comPort) + L"," + kBaudPrefix + form.baudRate;
-        case PortKind::Lpt: return WithoutColons(form.lptPort);
-        case PortKind::TcpIp: return Trim(form.ip) + kNetworkPort;
+        case PortKind::Usb:
+            return form.model;
+        case PortKind::Com:
+            return WithoutColons(form.comPort) + L"," + kBaudPrefix + form.baudRate;
+        case PortKind::Lpt:
+            return WithoutColons(form.lptPort);
+        case PortKind::TcpIp:
+            return Trim(form.ip) + kNetworkPort;
     }
     return {};
 }
@@ -92,9 +96,14 @@ PrinterForm ReadPrinterForm(std::wstring_view name) {
             if (second.compare(0, prefix.size(), prefix) == 0) form.baudRate = second.substr(prefix.size());
             break;
         }
-        case PortKind::Lpt: form.lptPort = first; break;
-        case PortKind::TcpIp: form.ip = first; break;
-        case PortKind::Usb: break;
+        case PortKind::Lpt:
+            form.lptPort = first;
+            break;
+        case PortKind::TcpIp:
+            form.ip = first;
+            break;
+        case PortKind::Usb:
+            break;
     }
     form.logicName = FindLogicName(name, DeviceClass::Printer);
     return form;
@@ -104,9 +113,9 @@ std::wstring CheckPrinter(EditMode mode, const PrinterForm& form, std::wstring_v
     const bool add = mode == EditMode::Add;
     const std::wstring name = Trim(form.name);
     if (add || info.PrinterRenameAllowed()) {
-        std::wstring refused = CheckDeviceName(DeviceClass::Printer, name, add ? L"" : oldName,
-                                               L"FormAP_NullPrinterName", L"FormAP_PrinterNameErr",
-                                               L"FormAP_PrinterNameExist");
+        std::wstring refused =
+            CheckDeviceName(DeviceClass::Printer, name, add ? L"" : oldName, L"FormAP_NullPrinterName",
+                            L"FormAP_PrinterNameErr", L"FormAP_PrinterNameExist");
         if (!refused.empty()) return refused;
     }
     if (add) {
@@ -128,7 +137,8 @@ std::wstring CheckPrinter(EditMode mode, const PrinterForm& form, std::wstring_v
         case PortKind::TcpIp:
             if (!CheckIPAddress(form.ip)) return L"FormAP_IPErr";
             break;
-        case PortKind::Usb: break;
+        case PortKind::Usb:
+            break;
     }
     return {};
 }

@@ -52,8 +52,6 @@ SetupContext SetupContext::Load(const std::string& folder, unsigned languageId) 
     return context;
 }
 
-SetupContext SetupContext::FromEnvironment() {
-    return Load(DataFolder(), LanguageIdFromLocale(MessageLocaleName()));
-}
+SetupContext SetupContext::FromEnvironment() { return Load(DataFolder(), LanguageIdFromLocale(MessageLocaleName())); }
 
 }  // namespace QVO::Setup

@@ -23,8 +23,7 @@ std::vector<std::wstring> SplitText(std::wstring_view text, std::wstring_view se
 size_t CountOccurrences(std::wstring_view text, std::wstring_view part) {
     if (part.empty() || text.size() < 2) return 0;
     size_t count = 0;
-    for (size_t at = text.find(part, 1); at != std::wstring_view::npos; at = text.find(part, at + part.size()))
-        ++count;
+    for (size_t at = text.find(part, 1); at != std::wstring_view::npos; at = text.find(part, at + part.size())) ++count;
     return count;
 }
 

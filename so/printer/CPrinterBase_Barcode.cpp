@@ -71,9 +71,10 @@ int32_t CPrinterBase::PrintBarCode(int32_t, const std::wstring& data, int32_t sy
     const bool sideways = IsInRotate90Mode();
     const int32_t areaAcross = sideways ? PageAreaHeight() : PageAreaWidth();
     const int32_t areaAlong = sideways ? PageAreaWidth() : PageAreaHeight();
-    const bool illegal = cmd_ == nullptr || width < 0 || height < 0 || MapNumber2DOT_H(height) > areaAlong ||
-                         (!IsAlignmentCode(alignment) && (alignment <= 0 || MapNumber2DOT_H(alignment) >= areaAcross)) ||
-                         !IsTextPosition(textPosition);
+    const bool illegal =
+        cmd_ == nullptr || width < 0 || height < 0 || MapNumber2DOT_H(height) > areaAlong ||
+        (!IsAlignmentCode(alignment) && (alignment <= 0 || MapNumber2DOT_H(alignment) >= areaAcross)) ||
+        !IsTextPosition(textPosition);
     if (illegal) {
         *pRC = SetRC(OPOS_E_ILLEGAL);
         return 0;

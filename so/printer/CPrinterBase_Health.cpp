@@ -29,12 +29,18 @@ struct StatusName {
 };
 
 constexpr StatusName kStatusNames[] = {
-    {OPOS_SUCCESS, "Successful"},          {OPOS_E_CLOSED, "OPOS_E_CLOSED"},
-    {OPOS_E_NOTCLAIMED, "OPOS_E_NOTCLAIMED"}, {OPOS_E_NOSERVICE, "OPOS_E_NOSERVICE"},
-    {OPOS_E_DISABLED, "OPOS_E_DISABLED"},  {OPOS_E_ILLEGAL, "OPOS_E_ILLEGAL"},
-    {OPOS_E_NOHARDWARE, "OPOS_E_NOHARDWARE"}, {OPOS_E_OFFLINE, "OPOS_E_OFFLINE"},
-    {OPOS_E_NOEXIST, "OPOS_E_NOEXIST"},    {OPOS_E_EXISTS, "OPOS_E_EXISTS"},
-    {OPOS_E_TIMEOUT, "OPOS_E_TIMEOUT"},    {OPOS_E_BUSY, "OPOS_E_BUSY"},
+    {OPOS_SUCCESS, "Successful"},
+    {OPOS_E_CLOSED, "OPOS_E_CLOSED"},
+    {OPOS_E_NOTCLAIMED, "OPOS_E_NOTCLAIMED"},
+    {OPOS_E_NOSERVICE, "OPOS_E_NOSERVICE"},
+    {OPOS_E_DISABLED, "OPOS_E_DISABLED"},
+    {OPOS_E_ILLEGAL, "OPOS_E_ILLEGAL"},
+    {OPOS_E_NOHARDWARE, "OPOS_E_NOHARDWARE"},
+    {OPOS_E_OFFLINE, "OPOS_E_OFFLINE"},
+    {OPOS_E_NOEXIST, "OPOS_E_NOEXIST"},
+    {OPOS_E_EXISTS, "OPOS_E_EXISTS"},
+    {OPOS_E_TIMEOUT, "OPOS_E_TIMEOUT"},
+    {OPOS_E_BUSY, "OPOS_E_BUSY"},
     {OPOS_E_EXTENDED, "OPOS_E_EXTENDED"},
 };
 
@@ -117,8 +123,8 @@ int32_t CPrinterBase::CheckHealthAnswered(int32_t level, bool confirmed, int32_t
     } else {
         // The firmware is known only from a printer that told it at claim.
         const bool firmwareRead = bidirectional_ && parameters_.refreshInfo;
-        rc = printImmediate(HealthReport(interactive, makerText_, modelName_, firmwareRead ? &firmwareText_ : nullptr)
-                                .c_str());
+        rc = printImmediate(
+            HealthReport(interactive, makerText_, modelName_, firmwareRead ? &firmwareText_ : nullptr).c_str());
         if (rc != OPOS_SUCCESS) {
             checkHealthText_ += kNoAnswerText;
         } else {

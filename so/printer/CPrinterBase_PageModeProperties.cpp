@@ -60,7 +60,7 @@ int32_t CPrinterBase::SetPageModeNumber(int32_t index, int32_t value, int32_t* p
                 rc = OPOS_E_ILLEGAL;
             } else if (pageModeStation_ == PTR_S_RECEIPT) {
                 int32_t& field = index == PIDXPtr_PageModeHorizontalPosition ? pageModeHorizontalPosition_
-                                                                              : pageModeVerticalPosition_;
+                                                                             : pageModeVerticalPosition_;
                 field = MapNumber2DOT_H(value);
             }
             break;

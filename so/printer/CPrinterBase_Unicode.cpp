@@ -63,7 +63,8 @@ private:
     // lead and trail for a two-byte page, as Kanji mode reads every byte above ASCII as a lead.
     static int32_t Lookup(int32_t page, char32_t c) {
         bool lossy = false;
-        const std::string bytes = Platform::Text::WideToCodePage(std::wstring(1, static_cast<wchar_t>(c)), page, &lossy);
+        const std::string bytes =
+            Platform::Text::WideToCodePage(std::wstring(1, static_cast<wchar_t>(c)), page, &lossy);
         if (lossy) return kNotCarried;
         const auto first = bytes.empty() ? uint8_t{0} : static_cast<uint8_t>(bytes[0]);
         if (!IsKanjiPage(page)) return bytes.size() == 1 && first >= kFirstNonAscii ? first : kNotCarried;

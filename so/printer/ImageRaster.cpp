@@ -73,7 +73,7 @@ bool WithinLimits(int width, int height) {
 Status OpenImageFile(const std::string& path, FilePtr& file) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Status::NotFound;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return Status::NotFound;
@@ -193,8 +193,7 @@ Status ReadSize(const std::string& path, Size& size) {
     FilePtr file;
     if (Status s = OpenImageFile(path, file); s != Status::Ok) return s;
     int w = 0, h = 0, components = 0;
-    if (stbi_info_from_file(file.get(), &w, &h, &components) == 0 || w <= 0 || h <= 0)
-        return Status::NotDecodable;
+    if (stbi_info_from_file(file.get(), &w, &h, &components) == 0 || w <= 0 || h <= 0) return Status::NotDecodable;
     size = {w, h};
     return Status::Ok;
 }

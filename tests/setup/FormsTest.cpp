@@ -158,8 +158,8 @@ TEST_F(FormsTest, DeletingTheLastLogicalNameIsRefused) {
     window_->Tree()->setCurrentItem(window_->Tree()->currentItem()->child(0));
     window_->Delete();
     ASSERT_EQ(shown_.size(), 2u);  // the question, then the refusal
-    EXPECT_EQ(shown_[1], context_.texts.Text(L"FormD_LastLogicName1") + L"\n" +
-                             context_.texts.Text(L"FormD_LastLogicName2"));
+    EXPECT_EQ(shown_[1],
+              context_.texts.Text(L"FormD_LastLogicName1") + L"\n" + context_.texts.Text(L"FormD_LastLogicName2"));
     EXPECT_EQ(RegReadText(ClassKey(DeviceClass::Printer), L"RX4270_01"), L"RX4270_01");
 }
 

@@ -13,11 +13,11 @@ class HealthCheckTest : public Test::SetupStoreTest {
 protected:
     void SetUp() override {
         SetupStoreTest::SetUp();
-        previous_ = UI::SetMessageBoxHandler([this](const std::wstring& text, const std::wstring& caption,
-                                                    UI::MessageBoxButtons) {
-            shown_.push_back(caption + L": " + text);
-            return UI::IDOK;
-        });
+        previous_ = UI::SetMessageBoxHandler(
+            [this](const std::wstring& text, const std::wstring& caption, UI::MessageBoxButtons) {
+                shown_.push_back(caption + L": " + text);
+                return UI::IDOK;
+            });
     }
     void TearDown() override {
         UI::SetMessageBoxHandler(previous_);
@@ -39,8 +39,9 @@ TEST_F(HealthCheckTest, DrawerWithUnregisteredServiceObject) {
     ASSERT_TRUE(RegWriteText(EntryKey(DeviceClass::CashDrawer, L"D1"), L"", L"No.Such.ProgId").ok());
     EXPECT_FALSE(RunHealthCheck(DeviceClass::CashDrawer, L"D1", L"T"));
     ASSERT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(shown_[0], L"T: Cashdrawer failed to open: Could not read the device name key's default value, or "
-                         L"could not convert this Prog ID to a valid Class ID!");
+    EXPECT_EQ(shown_[0],
+              L"T: Cashdrawer failed to open: Could not read the device name key's default value, or "
+              L"could not convert this Prog ID to a valid Class ID!");
 }
 
 TEST(OpenResultTexts, PerClassFallback) {

@@ -18,10 +18,13 @@ TEST(ToolBitmapTest, HelpAndBadCommandLines) {
     auto r = RunQuvo({"bitmap", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("Usage: quvo bitmap DEVICE FILE"), std::string::npos) << r.out;
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"bitmap"}, {"bitmap", "Receipt"}, {"bitmap", "Receipt", "a.png", "--width", "0"},
-          {"bitmap", "Receipt", "a.png", "--width"}, {"bitmap", "Receipt", "a.png", "--align", "middle"},
-          {"bitmap", "Receipt", "a.png", "--colour"}, {"bitmap", "Receipt", "a.png", "extra"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"bitmap"},
+                                                 {"bitmap", "Receipt"},
+                                                 {"bitmap", "Receipt", "a.png", "--width", "0"},
+                                                 {"bitmap", "Receipt", "a.png", "--width"},
+                                                 {"bitmap", "Receipt", "a.png", "--align", "middle"},
+                                                 {"bitmap", "Receipt", "a.png", "--colour"},
+                                                 {"bitmap", "Receipt", "a.png", "extra"}}) {
         r = RunQuvo(args);
         EXPECT_EQ(r.exitCode, 2) << args.back() << ": " << r.err;
         EXPECT_NE(r.err.find("Usage:"), std::string::npos) << r.err;
@@ -57,8 +60,7 @@ protected:
                L"\"\n\"OutputBufSize\"=\"4096\"\n\"BitMapMode\"=\"0\"\n\"WriteTimeout\"=\"1000\"\n"
                L"\"ReadTimeout\"=\"1000\"\n\"CodepageID\"=\"437\"\n\"DeviceDescription\"=\"Virtual TM-T88IV\"\n"
                L"\"Notes\"=\"\"\n\n" +
-               kServiceOpos +
-               L"POSPrinter]\n\"Receipt\"=\"TM-T88IV\"\n\n");
+               kServiceOpos + L"POSPrinter]\n\"Receipt\"=\"TM-T88IV\"\n\n");
     }
     void TearDown() override { server_->Stop(); }
 

@@ -11,11 +11,11 @@ TEST(ToolCheckUsageTest, HelpAndBadCommandLines) {
     auto r = RunQuvo({"check", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("Usage: quvo check DEVICE", 0), 0u) << r.out;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"check"},
-             {"check", "Receipt", "--level", "deep"},
-             {"check", "Receipt", "--level"},
-             {"check", "A", "B"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"check"},
+                                               {"check", "Receipt", "--level", "deep"},
+                                               {"check", "Receipt", "--level"},
+                                               {"check", "A", "B"}}) {
         r = RunQuvo(args);
         EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_NE(r.err.find("Usage: quvo check"), std::string::npos) << r.err;

@@ -25,8 +25,8 @@ protected:
     }
     // A printer on a network address, as every case starts.
     void AddPrinter() {
-        const ToolResult r = RunQuvo({"config", "printer", "add", "--model", "RX4270", "--port", "tcp/ip", "--ip",
-                                      "127.0.0.1"});
+        const ToolResult r =
+            RunQuvo({"config", "printer", "add", "--model", "RX4270", "--port", "tcp/ip", "--ip", "127.0.0.1"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
 };

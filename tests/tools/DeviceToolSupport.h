@@ -58,7 +58,8 @@ protected:
     }
 
     void ImportDevices(const std::wstring& closeTimeoutMs) {
-        Import(kToolServiceOpos + L"POSPrinter\\TM-T88IV]\n@=\"QUVOOposPrinterU1.13\"\n\"PortType\"=\"TCP/IP\"\n"
+        Import(kToolServiceOpos +
+               L"POSPrinter\\TM-T88IV]\n@=\"QUVOOposPrinterU1.13\"\n\"PortType\"=\"TCP/IP\"\n"
                L"\"DriverModel\"=\"TM-T88IV\"\n\"DriverName\"=\"TM-T88IV\"\n\"PortSettings\"=\"127.0.0.1," +
                std::to_wstring(server_->Port()) +
                L"\"\n\"OutputBufSize\"=\"4096\"\n\"BitMapMode\"=\"0\"\n\"WriteTimeout\"=\"1000\"\n"

@@ -11,14 +11,14 @@ TEST(ToolDrawerUsageTest, HelpAndBadCommandLines) {
     auto r = RunQuvo({"drawer", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("Usage: quvo drawer open DEVICE\n", 0), 0u) << r.out;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"drawer"},
-             {"drawer", "shut", "Till"},
-             {"drawer", "open"},
-             {"drawer", "open", "Till", "--timeout", "100"},
-             {"drawer", "wait", "Till", "--timeout", "soon"},
-             {"drawer", "wait", "Till", "--timeout", "-5"},
-             {"drawer", "wait", "Till", "Other"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"drawer"},
+                                               {"drawer", "shut", "Till"},
+                                               {"drawer", "open"},
+                                               {"drawer", "open", "Till", "--timeout", "100"},
+                                               {"drawer", "wait", "Till", "--timeout", "soon"},
+                                               {"drawer", "wait", "Till", "--timeout", "-5"},
+                                               {"drawer", "wait", "Till", "Other"}}) {
         r = RunQuvo(args);
         EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_NE(r.err.find("Usage: quvo drawer"), std::string::npos) << r.err;

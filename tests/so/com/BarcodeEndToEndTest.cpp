@@ -89,8 +89,7 @@ TEST_P(BarcodeEndToEnd, PrintsAndScansBack) {
     ASSERT_TRUE(Ready(printer));
     const int32_t height = c.symbology == PTR_BCS_PDF417 ? 200 : c.symbology >= PTR_BCS_PDF417 ? 240 : 120;
     const int32_t width = c.symbology == PTR_BCS_PDF417 ? 500 : 3;
-    ASSERT_EQ(printer.PrintBarCode(PTR_S_RECEIPT, c.data, c.symbology, height, width, PTR_BC_CENTER,
-                                   PTR_BC_TEXT_BELOW),
+    ASSERT_EQ(printer.PrintBarCode(PTR_S_RECEIPT, c.data, c.symbology, height, width, PTR_BC_CENTER, PTR_BC_TEXT_BELOW),
               OPOS_SUCCESS)
         << printer.GetResultCodeExtended();
     ASSERT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"\n\n\n"), OPOS_SUCCESS);
@@ -102,34 +101,34 @@ TEST_P(BarcodeEndToEnd, PrintsAndScansBack) {
     EXPECT_EQ(Scan(), c.scanned + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Symbologies, BarcodeEndToEnd,
-    ::testing::Values(Case{"UpcA", PTR_BCS_UPCA, L"03600029145", "0036000291452"},
-                      // zbar reports UPC symbols in their 13-digit EAN form, UPC-E expanded.
-                      Case{"UpcE", PTR_BCS_UPCE, L"0425261", "0042100005264"},
-                      Case{"UpcEFromUpcA", PTR_BCS_UPCE, L"04210000526", "0042100005264"},
-                      Case{"Ean8", PTR_BCS_JAN8, L"9638507", "96385074"},
-                      Case{"Ean13", PTR_BCS_JAN13, L"490123456789", "4901234567894"},
-                      Case{"Itf", PTR_BCS_ITF, L"1234567895", "1234567895"},
-                      Case{"Codabar", PTR_BCS_Codabar, L"A40156B", "A40156B"},
-                      Case{"Code39", PTR_BCS_Code39, L"QUVO-39", "QUVO-39"},
-                      Case{"Code93", PTR_BCS_Code93, L"QUVO93", "QUVO93"},
-                      Case{"Code128", PTR_BCS_Code128, L"Rcpt 12345678", "Rcpt 12345678"},
-                      Case{"Code128Brace", PTR_BCS_Code128, L"a{b}", "a{b}"},
-                      Case{"Code128Parsed", PTR_BCS_Code128_Parsed, L"{BNo.{C123456", "No.123456"},
-                      Case{"Gs1_128", PTR_BCS_EAN128, L"(01)09501101530003", "0109501101530003"},
-                      Case{"Pdf417", PTR_BCS_PDF417, L"QUVO PDF417 receipt 42", ""},
-                      Case{"QrCode", PTR_BCS_QRCODE, L"https://example.com/r/42", "https://example.com/r/42"},
-                      Case{"QrModel2", 504, L"QUVO model 2", "QUVO model 2"}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Symbologies, BarcodeEndToEnd,
+                         ::testing::Values(Case{"UpcA", PTR_BCS_UPCA, L"03600029145", "0036000291452"},
+                                           // zbar reports UPC symbols in their 13-digit EAN form, UPC-E expanded.
+                                           Case{"UpcE", PTR_BCS_UPCE, L"0425261", "0042100005264"},
+                                           Case{"UpcEFromUpcA", PTR_BCS_UPCE, L"04210000526", "0042100005264"},
+                                           Case{"Ean8", PTR_BCS_JAN8, L"9638507", "96385074"},
+                                           Case{"Ean13", PTR_BCS_JAN13, L"490123456789", "4901234567894"},
+                                           Case{"Itf", PTR_BCS_ITF, L"1234567895", "1234567895"},
+                                           Case{"Codabar", PTR_BCS_Codabar, L"A40156B", "A40156B"},
+                                           Case{"Code39", PTR_BCS_Code39, L"QUVO-39", "QUVO-39"},
+                                           Case{"Code93", PTR_BCS_Code93, L"QUVO93", "QUVO93"},
+                                           Case{"Code128", PTR_BCS_Code128, L"Rcpt 12345678", "Rcpt 12345678"},
+                                           Case{"Code128Brace", PTR_BCS_Code128, L"a{b}", "a{b}"},
+                                           Case{"Code128Parsed", PTR_BCS_Code128_Parsed, L"{BNo.{C123456", "No.123456"},
+                                           Case{"Gs1_128", PTR_BCS_EAN128, L"(01)09501101530003", "0109501101530003"},
+                                           Case{"Pdf417", PTR_BCS_PDF417, L"QUVO PDF417 receipt 42", ""},
+                                           Case{"QrCode", PTR_BCS_QRCODE, L"https://example.com/r/42",
+                                                "https://example.com/r/42"},
+                                           Case{"QrModel2", 504, L"QUVO model 2", "QUVO model 2"}),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // QR data in the printer's code page is not UTF-8 text ("é" is 0x82 in code page 437): the
 // printer stores the bytes, so the engine must accept them rather than refuse the symbol.
 TEST_F(BarcodeEndToEnd, QrCodeOfNonUtf8BytesIsPrinted) {
     Opos::CPosPrinterControl printer;
     ASSERT_TRUE(Ready(printer));
-    EXPECT_EQ(printer.PrintBarCode(PTR_S_RECEIPT, L"Caf\u00e9 \u00e0 la carte", PTR_BCS_QRCODE, 240, 0,
-                                   PTR_BC_CENTER, PTR_BC_TEXT_NONE),
+    EXPECT_EQ(printer.PrintBarCode(PTR_S_RECEIPT, L"Caf\u00e9 \u00e0 la carte", PTR_BCS_QRCODE, 240, 0, PTR_BC_CENTER,
+                                   PTR_BC_TEXT_NONE),
               OPOS_SUCCESS);
     EXPECT_EQ(printer.Close(), OPOS_SUCCESS);
     EXPECT_TRUE(TraceHas("GS ( k 49 81"));

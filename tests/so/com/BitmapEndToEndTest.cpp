@@ -99,7 +99,8 @@ protected:
     bool Shows(const std::string& prefix) {
         return WaitUntil([&] {
             const auto trace = printer_.Trace();
-            return std::any_of(trace.begin(), trace.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
+            return std::any_of(trace.begin(), trace.end(),
+                               [&](const std::string& t) { return t.rfind(prefix, 0) == 0; });
         });
     }
     std::string TraceText() const {
@@ -109,7 +110,8 @@ protected:
     }
     size_t Count(const std::string& prefix) const {
         const auto trace = printer_.Trace();
-        return size_t(std::count_if(trace.begin(), trace.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
+        return size_t(
+            std::count_if(trace.begin(), trace.end(), [&](const std::string& t) { return t.rfind(prefix, 0) == 0; }));
     }
 
     Sim::VirtualPrinter printer_{Sim::PrinterIdentity{}, Sim::VirtualPrinter::Rendering::On};
@@ -184,8 +186,7 @@ TEST_F(BitmapEndToEnd, LogoPrintsByItsEscapeSequence) {
 TEST_F(BitmapEndToEnd, RefusedImagesAndArguments) {
     EXPECT_EQ(printer.PrintBitmap(PTR_S_RECEIPT, Platform::Text::Utf8ToWide(dir_ + "/none.png"), kAsIs, PTR_BM_LEFT),
               OPOS_E_NOEXIST);
-    EXPECT_EQ(printer.PrintBitmap(PTR_S_RECEIPT, File("text.bmp", "not an image"), kAsIs, PTR_BM_LEFT),
-              OPOS_E_ILLEGAL);
+    EXPECT_EQ(printer.PrintBitmap(PTR_S_RECEIPT, File("text.bmp", "not an image"), kAsIs, PTR_BM_LEFT), OPOS_E_ILLEGAL);
     // A PNG header announcing 16000 x 16000 and no pixels: refused, nothing allocated for it.
     const std::string bomb("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\x02\0\0\0\0\0\0\0", 33);
     EXPECT_EQ(printer.PrintBitmap(PTR_S_RECEIPT, File("bomb.png", bomb), 200, PTR_BM_LEFT), OPOS_E_ILLEGAL);

@@ -169,8 +169,7 @@ TEST_F(DrawerTest, DrawerStatesReachTheDrawerControlOnly) {
     // A printer event after the drawer's: had the drawer's gone to the printer, it came first.
     printer_.SetCoverOpen(true);
     EXPECT_TRUE(printerEvents.WaitFor("Status " + std::to_string(PTR_SUE_COVER_OPEN))) << printerEvents.Text();
-    for (const std::string& line : drawerEvents.Lines())
-        EXPECT_TRUE(line == "Status 0" || line == "Status 1") << line;
+    for (const std::string& line : drawerEvents.Lines()) EXPECT_TRUE(line == "Status 0" || line == "Status 1") << line;
     for (const std::string& line : printerEvents.Lines())
         EXPECT_TRUE(line != "Status 0" && line != "Status 1" && line != "Status 2") << line;
 }

@@ -173,9 +173,9 @@ TEST(BarcodeSize, QrAcceptsDataThatIsNotUtf8) {
     BarcodeEngine e;
     const std::string binary = "caf\x82 \xff\xfe\x01";
     int32_t width = 0, error = -1;
-    EXPECT_GT(e.MeasureQRCode(reinterpret_cast<const uint8_t*>(binary.data()), int32_t(binary.size()), 300, &width,
-                              &error),
-              0);
+    EXPECT_GT(
+        e.MeasureQRCode(reinterpret_cast<const uint8_t*>(binary.data()), int32_t(binary.size()), 300, &width, &error),
+        0);
     EXPECT_EQ(error, 0);
     EXPECT_NE(e.Symbol(binary, PTR_BCS_QRCODE, 300, 0).find("GS ( k 49 80 [9]"), std::string::npos);
     EXPECT_NE(e.Symbol(binary, PTR_BCS_PDF417, 200, 400).find("GS ( k 48 80 [9]"), std::string::npos);
@@ -192,8 +192,9 @@ TEST(BarcodeSize, Pdf417NarrowestWidth) {
     EXPECT_EQ(module, 2);
     EXPECT_GE(rowHeight, 1);
     const std::string trace = e.Symbol("PDF", PTR_BCS_PDF417, 300, 186);
-    EXPECT_EQ(trace, "ESC J 0 | ESC a 1 | GS ( k 48 67 [1] | GS ( k 48 65 [1] | GS ( k 48 68 [1] | GS ( k 48 69 [2] | "
-                     "GS ( k 48 80 [4] | GS ( k 48 81 [1]");
+    EXPECT_EQ(trace,
+              "ESC J 0 | ESC a 1 | GS ( k 48 67 [1] | GS ( k 48 65 [1] | GS ( k 48 68 [1] | GS ( k 48 69 [2] | "
+              "GS ( k 48 80 [4] | GS ( k 48 81 [1]");
 }
 
 }  // namespace

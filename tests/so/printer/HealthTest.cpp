@@ -16,14 +16,22 @@ using namespace Opos;
 // own (102, 111, anything unknown) not given the failure's name.
 TEST(EngineHealthTest, ResultCodesHaveTheirNames) {
     const std::pair<int32_t, const char*> names[] = {
-        {OPOS_SUCCESS, "Successful"},        {OPOS_E_CLOSED, "OPOS_E_CLOSED"},
-        {OPOS_E_NOTCLAIMED, "OPOS_E_NOTCLAIMED"}, {OPOS_E_NOSERVICE, "OPOS_E_NOSERVICE"},
-        {OPOS_E_DISABLED, "OPOS_E_DISABLED"}, {OPOS_E_ILLEGAL, "OPOS_E_ILLEGAL"},
-        {OPOS_E_NOHARDWARE, "OPOS_E_NOHARDWARE"}, {OPOS_E_OFFLINE, "OPOS_E_OFFLINE"},
-        {OPOS_E_NOEXIST, "OPOS_E_NOEXIST"},   {OPOS_E_EXISTS, "OPOS_E_EXISTS"},
-        {OPOS_E_TIMEOUT, "OPOS_E_TIMEOUT"},   {OPOS_E_BUSY, "OPOS_E_BUSY"},
-        {OPOS_E_EXTENDED, "OPOS_E_EXTENDED"}, {OPOS_E_CLAIMED, "OPOS_E_FAILURE"},
-        {OPOS_E_FAILURE, "OPOS_E_FAILURE"},   {-1, "OPOS_E_FAILURE"},
+        {OPOS_SUCCESS, "Successful"},
+        {OPOS_E_CLOSED, "OPOS_E_CLOSED"},
+        {OPOS_E_NOTCLAIMED, "OPOS_E_NOTCLAIMED"},
+        {OPOS_E_NOSERVICE, "OPOS_E_NOSERVICE"},
+        {OPOS_E_DISABLED, "OPOS_E_DISABLED"},
+        {OPOS_E_ILLEGAL, "OPOS_E_ILLEGAL"},
+        {OPOS_E_NOHARDWARE, "OPOS_E_NOHARDWARE"},
+        {OPOS_E_OFFLINE, "OPOS_E_OFFLINE"},
+        {OPOS_E_NOEXIST, "OPOS_E_NOEXIST"},
+        {OPOS_E_EXISTS, "OPOS_E_EXISTS"},
+        {OPOS_E_TIMEOUT, "OPOS_E_TIMEOUT"},
+        {OPOS_E_BUSY, "OPOS_E_BUSY"},
+        {OPOS_E_EXTENDED, "OPOS_E_EXTENDED"},
+        {OPOS_E_CLAIMED, "OPOS_E_FAILURE"},
+        {OPOS_E_FAILURE, "OPOS_E_FAILURE"},
+        {-1, "OPOS_E_FAILURE"},
         {300, "OPOS_E_FAILURE"},
     };
     for (const auto& [code, name] : names) EXPECT_EQ(CPrinterBase::GetStatusString(code), name) << code;

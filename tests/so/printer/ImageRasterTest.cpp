@@ -210,8 +210,9 @@ TEST_F(ImageFiles, DecodesBmpPngJpegAndGif) {
         EXPECT_GT(Grey(image.Pixel(20, 8)[0], image.Pixel(20, 8)[1], image.Pixel(20, 8)[2]), 215) << path;
     }
     // GIF: 2 x 1, palette white/black, pixels black then white.
-    const std::string gif = Write("a.gif", {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0xFF, 0xFF,
-                                            0, 0, 0, 0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x0C, 0x0A, 0, 0x3B});
+    const std::string gif =
+        Write("a.gif", {'G', 'I',  'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0xFF, 0xFF, 0,   0,
+                        0,   0x2C, 0,   0,   0,   0,   2, 0, 1, 0, 0,    2, 2, 0x0C, 0x0A, 0,    0x3B});
     RgbImage image;
     ASSERT_EQ(Decode(gif, image), Status::Ok);
     ASSERT_EQ(image.width, 2);

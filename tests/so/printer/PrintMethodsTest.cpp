@@ -51,8 +51,7 @@ TEST(PrintMethodsTest, CurvedTextCarriesItsNumberAndPosition) {
     DrawingEngine engine;
     int32_t rc = -1;
     engine.TransactionPrint(PTR_S_RECEIPT, PTR_TP_TRANSACTION, &rc);
-    const std::string curve =
-        engine.AppendedBy([&] { engine.PrintCurveText(PTR_S_RECEIPT, 1, 100, L"AB", &rc); });
+    const std::string curve = engine.AppendedBy([&] { engine.PrintCurveText(PTR_S_RECEIPT, 1, 100, L"AB", &rc); });
     EXPECT_EQ(rc, OPOS_SUCCESS);
     EXPECT_EQ(curve, std::string("\x1d\x22\x01\x64\x00\x41\x42\x00", 8));
     engine.PrintCurveText(PTR_S_RECEIPT, 1, 100, L"", &rc);

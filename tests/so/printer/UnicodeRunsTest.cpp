@@ -21,9 +21,9 @@ const bool kAnsiCyrillic = (setenv("QUVO_ANSI_CODEPAGE", "1251", 1), true);
 
 class TextEngine : public FormatEngine {
 public:
-    using FormatEngine::FormatEngine;
     using CPrinterBase::MutableParameters;
     using CPrinterBase::SetCharacterSet;
+    using FormatEngine::FormatEngine;
 
     // What one PrintNormal call sends: the code page the output starts in, then the text.
     PrinterBuffer Output(const std::wstring& text) {
@@ -71,10 +71,10 @@ protected:
 // converted in one code page (all '?'), a switch missing, two-byte characters split.
 TEST_F(UnicodeRunsTest, EveryScriptPrintsAsWritten) {
     const wchar_t* texts[] = {
-        L"Gr\u00fc\u00dfe, se\u00f1or! \u00c7a co\u00fbte 5 \u20ac",                      // Latin-1 and the euro
-        L"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144",                 // Polish
-        L"\u0421\u044a\u0435\u0448\u044c \u0436\u0435 \u0435\u0449\u0451",                 // Russian
-        L"\u0391\u0392\u0393\u0394 \u03b1\u03b2\u03b3\u03b4 \u03a3\u03a9",                 // Greek
+        L"Gr\u00fc\u00dfe, se\u00f1or! \u00c7a co\u00fbte 5 \u20ac",                        // Latin-1 and the euro
+        L"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105 ja\u017a\u0144",                  // Polish
+        L"\u0421\u044a\u0435\u0448\u044c \u0436\u0435 \u0435\u0449\u0451",                  // Russian
+        L"\u0391\u0392\u0393\u0394 \u03b1\u03b2\u03b3\u03b4 \u03a3\u03a9",                  // Greek
         L"\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd",                               // Hebrew
         L"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",       // Arabic
         L"\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8\u3001\u30ab\u30bf\u30ab\u30ca",  // Japanese
@@ -99,8 +99,7 @@ TEST_F(UnicodeRunsTest, SwitchesOncePerRunAndSwitchesBack) {
 // ends at the right edge. Failure example: ESC $ placed 8 or 10 bytes' width too far left.
 TEST_F(UnicodeRunsTest, AlignmentCountsCharacterCells) {
     // 576-dot line, font A 12 dots: five Cyrillic letters are 60 dots, two Kanji 48.
-    EXPECT_NE(Trace(engine_.Output(L"ab\x1b|rA\u0418\u0442\u043e\u0433\u043e\n")).find("ESC $ 516"),
-              std::string::npos);
+    EXPECT_NE(Trace(engine_.Output(L"ab\x1b|rA\u0418\u0442\u043e\u0433\u043e\n")).find("ESC $ 516"), std::string::npos);
     EXPECT_NE(Trace(engine_.Output(L"ab\x1b|rA\u65e5\u672c\n")).find("ESC $ 528"), std::string::npos);
 }
 
