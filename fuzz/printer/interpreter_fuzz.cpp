@@ -23,10 +23,7 @@ public:
     using CPrinterBase::DataBinaryConversion;
     using CPrinterBase::FormatStringToOutBuffer;
     using CPrinterBase::SetCharacterSet;
-    void SetBinaryConversion(int32_t value) {
-        int32_t rc = 0;
-        SetPropertyNumber(QVO::Opos::PIDX_BinaryConversion, value, &rc);
-    }
+    void SetBinaryConversion(int32_t value) { SetBinaryConversionValue(value); }
 };
 
 constexpr int32_t kCharacterSets[] = {437, 850, 866, 932, 997, 998, 999, 255};

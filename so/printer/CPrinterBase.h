@@ -361,6 +361,8 @@ protected:
     void SetFirmwareText(std::wstring text) { firmwareText_ = std::move(text); }
     void SetMakerText(std::wstring text) { makerText_ = std::move(text); }
     void SetCharacterSet(int32_t codePage) { characterSet_ = codePage; }
+    // For formatting without a port (fuzzing): the property setter refuses a closed engine.
+    void SetBinaryConversionValue(int32_t value) { binaryConversion_ = value; }
     void SetBidirectional(bool on) { bidirectional_ = on; }
     // The maker's own model: its output is framed and always written at once.
     void SetFramedModel(bool framed) { framedModel_ = framed; }

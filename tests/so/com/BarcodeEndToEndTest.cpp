@@ -124,6 +124,27 @@ INSTANTIATE_TEST_SUITE_P(Symbologies, BarcodeEndToEnd,
 
 // QR data in the printer's code page is not UTF-8 text ("é" is 0x82 in code page 437): the
 // printer stores the bytes, so the engine must accept them rather than refuse the symbol.
+// A coupon laid out in page mode: a title, then a barcode on a page turned sideways, read back
+// from the paper.
+TEST_F(BarcodeEndToEnd, PageModeCouponWithASidewaysBarcodeScansBack) {
+    Opos::CPosPrinterControl printer;
+    ASSERT_TRUE(Ready(printer));
+    ASSERT_EQ(printer.SetPageModeStation(PTR_S_RECEIPT), OPOS_SUCCESS);
+    ASSERT_EQ(printer.SetPageModePrintArea(L"0,0,576,800"), OPOS_SUCCESS);
+    ASSERT_EQ(printer.PageModePrint(PTR_PM_PAGE_MODE), OPOS_SUCCESS);
+    constexpr int32_t kBottomToTop = 2;
+    ASSERT_EQ(printer.SetPropertyNumber(PIDXPtr_PageModePrintDirection, kBottomToTop), OPOS_SUCCESS);
+    ASSERT_EQ(printer.PrintNormal(PTR_S_RECEIPT, L"COUPON 10% OFF\n"), OPOS_SUCCESS);
+    ASSERT_EQ(
+        printer.PrintBarCode(PTR_S_RECEIPT, L"COUPON-2026", PTR_BCS_Code128, 120, 2, PTR_BC_LEFT, PTR_BC_TEXT_NONE),
+        OPOS_SUCCESS);
+    ASSERT_EQ(printer.PageModePrint(PTR_PM_NORMAL), OPOS_SUCCESS);
+    ASSERT_TRUE(WaitUntil([&] { return TraceHas("FF"); })) << "the page was not printed";
+    EXPECT_NE(Scan().find("COUPON-2026"), std::string::npos);
+    EXPECT_TRUE(TraceHas("ESC T 1")) << "the page was not turned";
+    printer.Close();
+}
+
 TEST_F(BarcodeEndToEnd, QrCodeOfNonUtf8BytesIsPrinted) {
     Opos::CPosPrinterControl printer;
     ASSERT_TRUE(Ready(printer));
