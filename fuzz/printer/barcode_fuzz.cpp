@@ -31,8 +31,8 @@ constexpr size_t kHeaderBytes = 6;
 constexpr int32_t kFirstLinear = 96;
 constexpr int32_t kFirstTwoDimensional = 196;
 // Alignments: left, centre, right and positions in dots.
-constexpr int32_t kAlignments[] = {QVO::Opos::PTR_BC_LEFT, QVO::Opos::PTR_BC_CENTER, QVO::Opos::PTR_BC_RIGHT, 0, 7,
-                                   300, 600};
+constexpr int32_t kAlignments[] = {
+    QVO::Opos::PTR_BC_LEFT, QVO::Opos::PTR_BC_CENTER, QVO::Opos::PTR_BC_RIGHT, 0, 7, 300, 600};
 
 void Check(bool condition) {
     if (!condition) std::abort();
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FuzzEngine wide(L"QP-T80A");
     static FuzzEngine narrow(L"QP-T58A");
     FuzzEngine& engine = (data[5] & 0x80) != 0 ? narrow : wide;
-    const int32_t symbology = (data[0] & 0x80) != 0 ? kFirstTwoDimensional + (data[0] & 0x0F)
-                                                    : kFirstLinear + (data[0] & 0x3F);
+    const int32_t symbology =
+        (data[0] & 0x80) != 0 ? kFirstTwoDimensional + (data[0] & 0x0F) : kFirstLinear + (data[0] & 0x3F);
     const int32_t height = data[1] * 4;
     const int32_t width = data[2];
     const int32_t alignment = kAlignments[data[3] % (sizeof kAlignments / sizeof kAlignments[0])];
