@@ -26,6 +26,11 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_MAX_DIMENSIONS 16384
+// No thread-local state: the service object is a module that is loaded and unloaded, and the
+// thread-local block a caller's thread gets from it would outlive the unload. The failure
+// texts are not used, so nothing is written that two decoding threads could share.
+#define STBI_NO_THREAD_LOCALS
+#define STBI_NO_FAILURE_STRINGS
 #define STBI_MALLOC std::malloc
 #define STBI_REALLOC std::realloc
 #define STBI_FREE std::free
