@@ -18,6 +18,8 @@
 #include "so/io/IPort.h"
 #include "so/io/PortEnvironment.h"
 #include "so/printer/DeviceParameters.h"
+#include "so/printer/EngineCodes.h"
+#include "so/printer/EngineWorkState.h"
 #include "so/printer/IPrinterEventHandle.h"
 
 namespace QVO::Printer {
@@ -25,24 +27,6 @@ namespace QVO::Printer {
 class CPrinterPort;
 class CPrinterEventObject;
 class CPrinterTaskThreadContext;
-
-// Result codes the engine sets beyond the standard ones (travel as ResultCodeExtended).
-inline constexpr int32_t kExtCoverOpen = 201;
-inline constexpr int32_t kExtReceiptEmpty = 203;
-inline constexpr int32_t kExtUnsupported = 300;
-inline constexpr int32_t kExtStationNotReceipt = 301;
-inline constexpr int32_t kExtOpenException = 306;
-// The largest code that is a result code rather than an extended one.
-inline constexpr int32_t kLargestResultCode = 200;
-
-// Status-update values the engine reports for the drawer (its own numbering; the COM layer
-// maps them for drawer clients).
-inline constexpr int32_t kDrawerReportedClosed = 1;
-inline constexpr int32_t kDrawerReportedOpen = 2;
-
-// Which kinds of client are enabled on the engine (mode bits).
-inline constexpr int32_t kPrinterMode = 0x01;
-inline constexpr int32_t kCashDrawerMode = 0x02;
 
 // The engine's OPOS state. Plain fields, as every engine operation runs on the calling
 // thread of the COM object that owns the engine (the class is apartment-threaded); the output
@@ -126,7 +110,6 @@ public:
     // --- transactions, validation and line drawing (CPrinterBase_Print.cpp, _LineDrawing.cpp) ---
     // 0 when the printer can carry out every sequence of data, else 106 (nothing is sent).
     int32_t ValidateData(int32_t station, const std::wstring& data, int32_t* pRC);
-    bool IsInTransaction() const { return transaction_; }
     std::wstring CheckHealthText() const { return checkHealthText_; }
     // The image storage mode; the service object sets 1 after every open.
     void BitMapMode(int32_t mode) { bitmapMode_ = mode; }
@@ -318,7 +301,6 @@ protected:
     // The whole page in dots: the line width by the model's page height unless set otherwise.
     int32_t PageAreaWidth() const { return pageAreaWidth_ != 0 ? pageAreaWidth_ : recLineWidth_; }
     int32_t PageAreaHeight() const { return pageAreaHeight_ != 0 ? pageAreaHeight_ : parameters_.pageHeight; }
-    bool CollectsPageOrRotation() const { return pageMode_ || rotateRight_ || rotateLeft_; }
     // The page (PageModePrint 2 and 3) and the end of a sideways block, to the printer or the transaction.
     void PrintPage();
     void EndSidewaysRotation(int32_t rotation);
@@ -327,7 +309,6 @@ protected:
     int32_t SetPageModeNumber(int32_t index, int32_t value, int32_t* pRC);
     int32_t GetPageModeString(int32_t index, std::wstring* value);
     int32_t SetPageModeString(int32_t index, const std::wstring& value, int32_t* pRC);
-    int32_t RotateSpecial() const { return rotateSpecial_; }
 
     int32_t pageModeDirection_ = 1;
     int32_t pageModeStation_ = 0;
@@ -563,20 +544,6 @@ private:
 
     // --- bitmaps and logos (CPrinterBase_Bitmap.cpp) ---
     friend class CPrinterBitmapTestAccess;
-    // One stored-bitmap slot: the commands that print it (the raster, or the short command for
-    // the image downloaded into the printer) and what it was stored with.
-    struct BitmapSlot {
-        PrinterBuffer command;
-        int32_t width = 0;
-        int32_t height = 0;
-        int32_t alignment = 0;  // as SetBitmap was given it (MapMode units or a code)
-        int32_t station = 0;
-        std::wstring fileName;
-        uint8_t mark = 0xFF;  // number - 1 while the slot holds a bitmap
-        bool downloaded = false;
-    };
-    static constexpr int32_t kBitmapSlotCount = 20;
-    static constexpr uint8_t kNoBitmap = 0xFF;
     std::array<BitmapSlot, kBitmapSlotCount> bitmapSlots_;
     // number - 1 of the slot whose image went into the printer with GS *, else kNoBitmap.
     uint8_t downloadedBitmap_ = kNoBitmap;
@@ -599,13 +566,6 @@ private:
     // A character left incomplete prints as '?'; the CharacterSet's own selection comes back.
     int32_t EndUnicodeRuns(PrinterBuffer& line);
     int32_t AppendUnicodeCharacter(PrinterBuffer& line, char32_t character);
-    struct UnicodeRuns {
-        bool active = false;
-        char32_t partial = 0;        // the character being collected
-        int32_t missing = 0;         // continuation bytes still to come
-        int32_t page = 0;            // the code page switched to; 0: the CharacterSet's selection
-        std::vector<int32_t> pages;  // the model's pages a character may go out in, best first
-    };
     UnicodeRuns unicodeRuns_;
     // The size an image file gets for widthDots (-11: its own width), rounded up to whole
     // bytes; the raster itself in the second. 0, or the OPOS result (109 missing, 106 not an

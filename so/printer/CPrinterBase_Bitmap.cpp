@@ -142,7 +142,7 @@ int32_t CPrinterBase::CheckPrintBitmapArguments(int32_t widthDots, int32_t align
 int32_t CPrinterBase::PrintBitmap(int32_t, const std::wstring& fileName, int32_t width, int32_t alignment,
                                   int32_t* pRC) {
     if (cmd_ == nullptr) return AnswerBitmapCall(OPOS_E_FAILURE, pRC);
-    const bool collecting = transaction_ || CollectsPageOrRotation();
+    const bool collecting = IsDirectSend() == 0;
     if (!collecting && RefusedAsBusy(pRC)) return 0;
     // "As is" is a code, not a measure: it must not go through the MapMode conversion.
     const int32_t widthDots = width == Image::kWidthAsIs ? Image::kWidthAsIs : MapNumber2DOT_H(width);

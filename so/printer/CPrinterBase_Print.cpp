@@ -93,7 +93,7 @@ int32_t CPrinterBase::PrintNormal(int32_t, const std::wstring& data, int32_t* pR
     if (pageMode_) {
         pageVerticalTotal_ = 0;
         // Nothing can be printed into an area of no width or height.
-        if (printArea_[2] == 0 || printArea_[3] == 0) {
+        if (!PageModePrintAreaIsEffective()) {
             *pRC = SetRC(OPOS_SUCCESS);
             return 0;
         }
