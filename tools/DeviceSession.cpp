@@ -8,6 +8,7 @@
 
 #include "constants/OposConstants.h"
 #include "platform/registry/RegText.h"
+#include "tools/Command.h"
 
 namespace QVO::Tools {
 
@@ -35,14 +36,16 @@ std::string ResultCodeText(int32_t rc) {
     return std::to_string(rc);
 }
 
-bool ParseMilliseconds(const char* text, int32_t low, int32_t& out) {
+bool ParseDecimal(const char* text, long long low, long long high, int32_t& out) {
     errno = 0;
     char* end = nullptr;
     const long long value = std::strtoll(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < low || value > INT32_MAX) return false;
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) return false;
     out = static_cast<int32_t>(value);
     return true;
 }
+
+bool ParseMilliseconds(const char* text, int32_t low, int32_t& out) { return ParseDecimal(text, low, INT32_MAX, out); }
 
 DeviceSession::DeviceSession(std::string command, std::unique_ptr<Opos::CControlObject> control)
     : command_(std::move(command)), control_(std::move(control)) {}
@@ -96,6 +99,13 @@ bool DeviceSession::Finish() {
     enabled_ = claimed_ = false;
     if (control_->IsOpen()) ok = Step("Close", control_->Close()) && ok;
     return ok;
+}
+
+int DeviceSession::Run(const std::string& device, int32_t claimTimeoutMs, const std::function<bool()>& work) {
+    bool ok = Open(device) == Opos::OPOS_SUCCESS && ClaimAndEnable(claimTimeoutMs);
+    if (ok) ok = work();
+    ok = Finish() && ok;
+    return ok ? kExitOk : kExitFailure;
 }
 
 }  // namespace QVO::Tools

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,8 @@ namespace QVO::Tools {
 // "112 E_TIMEOUT", or the bare number when the code has no name.
 std::string ResultCodeText(int32_t rc);
 
+// Parses a whole decimal number from `low` to `high`; false (out untouched) for anything else.
+bool ParseDecimal(const char* text, long long low, long long high, int32_t& out);
 // Parses a decimal number of milliseconds from `low` to INT32_MAX.
 bool ParseMilliseconds(const char* text, int32_t low, int32_t& out);
 
@@ -32,6 +35,8 @@ public:
     bool ClaimAndEnable(int32_t claimTimeoutMs);
     // Disables, releases and closes what is open; false when a step failed.
     bool Finish();
+    // The whole round: open `device`, claim and enable, `work`, and back. The exit code.
+    int Run(const std::string& device, int32_t claimTimeoutMs, const std::function<bool()>& work);
 
     Opos::CControlObject& Control() { return *control_; }
     // "ResultCode 112 E_TIMEOUT, ResultCodeExtended 0"

@@ -2,7 +2,6 @@
 // control object (open, claim, enable, PrintBarCode, then back).
 #include "tools/Command.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,14 +78,7 @@ int Usage(const std::string& problem) {
     return kExitUsage;
 }
 
-bool ParseDots(const char* text, long low, int32_t& out) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno != 0 || value < low || value > kMaxDots) return false;
-    out = static_cast<int32_t>(value);
-    return true;
-}
+bool ParseDots(const char* text, long low, int32_t& out) { return QVO::Tools::ParseDecimal(text, low, kMaxDots, out); }
 
 bool ParseSymbology(const char* text, Options& o) {
     for (const Symbology& s : kSymbologies) {
@@ -193,10 +185,7 @@ int RunBarcode(int argc, char** argv) {
     auto control = std::make_unique<Opos::CPosPrinterControl>();
     Opos::CPosPrinterControl& printer = *control;
     DeviceSession session("barcode", std::move(control));
-    bool ok = session.Open(o.device) == Opos::OPOS_SUCCESS && session.ClaimAndEnable(kClaimTimeoutMs);
-    if (ok) ok = PrintTheBarcode(session, printer, o);
-    ok = session.Finish() && ok;
-    return ok ? kExitOk : kExitFailure;
+    return session.Run(o.device, kClaimTimeoutMs, [&] { return PrintTheBarcode(session, printer, o); });
 }
 
 const QVO::Tools::CommandRegistration registration{"barcode", "print a barcode or QR Code on a receipt printer",

@@ -2,7 +2,6 @@
 // object (open, claim, enable, PrintBitmap, then back).
 #include "tools/Command.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,14 +47,7 @@ int Usage(const std::string& problem) {
     return kExitUsage;
 }
 
-bool ParseDots(const char* text, long low, int32_t& out) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno != 0 || value < low || value > kMaxDots) return false;
-    out = static_cast<int32_t>(value);
-    return true;
-}
+bool ParseDots(const char* text, long low, int32_t& out) { return QVO::Tools::ParseDecimal(text, low, kMaxDots, out); }
 
 bool ParseWidth(const char* text, int32_t& out) {
     if (!std::strcmp(text, "asis")) {
@@ -138,10 +130,7 @@ int RunBitmap(int argc, char** argv) {
     auto control = std::make_unique<Opos::CPosPrinterControl>();
     Opos::CPosPrinterControl& printer = *control;
     DeviceSession session("bitmap", std::move(control));
-    bool ok = session.Open(o.device) == Opos::OPOS_SUCCESS && session.ClaimAndEnable(kClaimTimeoutMs);
-    if (ok) ok = PrintTheBitmap(session, printer, o);
-    ok = session.Finish() && ok;
-    return ok ? kExitOk : kExitFailure;
+    return session.Run(o.device, kClaimTimeoutMs, [&] { return PrintTheBitmap(session, printer, o); });
 }
 
 const QVO::Tools::CommandRegistration registration{"bitmap", "print an image file on a receipt printer", &RunBitmap};

@@ -111,10 +111,9 @@ int RunDrawer(int argc, char** argv) {
     auto control = std::make_unique<Opos::CCashDrawerControl>();
     Opos::CCashDrawerControl& drawer = *control;
     DeviceSession session("drawer", std::move(control));
-    bool ok = session.Open(o.device) == Opos::OPOS_SUCCESS && session.ClaimAndEnable(kClaimTimeoutMs);
-    if (ok) ok = o.action == "open" ? OpenTheDrawer(session, drawer, o.device) : WaitForTheDrawer(session, drawer, o);
-    ok = session.Finish() && ok;
-    return ok ? kExitOk : kExitFailure;
+    return session.Run(o.device, kClaimTimeoutMs, [&] {
+        return o.action == "open" ? OpenTheDrawer(session, drawer, o.device) : WaitForTheDrawer(session, drawer, o);
+    });
 }
 
 const QVO::Tools::CommandRegistration registration{"drawer", "open a cash drawer or wait for it to be closed",

@@ -42,7 +42,9 @@ TEST(LineMetricsTest, RecLineCharsChoosesTheFontPerHeadWidth) {
     for (const auto& c : cases) {
         FormatEngine engine(c.model);
         EXPECT_EQ(engine.SetNumber(PIDXPtr_RecLineChars, c.request), c.rc) << c.request;
-        if (c.rc == OPOS_E_EXTENDED) EXPECT_EQ(engine.ResultCodeExtended(), kExtUnsupported);
+        if (c.rc == OPOS_E_EXTENDED) {
+            EXPECT_EQ(engine.ResultCodeExtended(), kExtUnsupported);
+        }
         EXPECT_EQ(CPrinterFormatTestAccess::CurrentFont(engine), c.font) << c.request;
         EXPECT_EQ(engine.Number(PIDXPtr_RecLineChars), c.lineChars) << c.request;
         EXPECT_EQ(engine.Number(PIDXPtr_RecLineWidth), c.lineWidth) << c.request;
