@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 CMAKE_GEN := -G Ninja
 
-.PHONY: all deps build demo test asan-test tsan-test thread-safety format-check fuzz fuzz-smoke bench clean
+.PHONY: all deps build demo test asan-test tsan-test thread-safety format-check fuzz fuzz-smoke bench clean package package-test
 
 all: build
 
@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 	cmake --build build -j $(JOBS)
 
 demo: build
@@ -52,6 +52,15 @@ fuzz: deps
 # Every fuzz target for a short while on its saved corpus (CI runs this).
 fuzz-smoke: fuzz
 	scripts/fuzz-smoke.sh build-fuzz $(FUZZ_SECONDS)
+
+# The Debian package, from the build above (configured for /usr).
+package: build
+	cd build && cpack -G DEB
+
+# Installs the package on this machine, builds and runs the C++ and Python examples against the
+# installed files and the virtual printer, removes the package and checks what is left. As root.
+package-test: package
+	scripts/package-test.sh build
 
 bench: build
 	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done

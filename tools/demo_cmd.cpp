@@ -3,6 +3,7 @@
 // receipt printed through the POSPrinter control object; the events that came back are shown,
 // and the paper is left as a PNG.
 #include "tools/Command.h"
+#include "tools/ServiceObjectPath.h"
 
 #include "constants/OposCashConstants.h"
 #include "constants/OposConstants.h"
@@ -26,10 +27,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-#ifndef QUVO_SO_LIBRARY
-#error "QUVO_SO_LIBRARY (the service object library) is set by tools/CMakeLists.txt"
-#endif
 
 namespace {
 
@@ -151,9 +148,10 @@ bool WriteEntry(const std::wstring& key, const std::vector<std::pair<const wchar
 // The service object registers itself, as regsvr32 would have it do; the entries are the
 // configuration utility's.
 bool RegisterAndConfigure(uint16_t port) {
-    void* module = dlopen(QUVO_SO_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    const std::string library = QVO::Tools::DefaultServiceObjectLibrary();
+    void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
-        std::fprintf(stderr, "quvo demo: cannot load %s: %s\n", QUVO_SO_LIBRARY, dlerror());
+        std::fprintf(stderr, "quvo demo: cannot load %s: %s\n", library.c_str(), dlerror());
         return false;
     }
     using RegisterFn = int32_t (*)();

@@ -1,6 +1,7 @@
 // `quvo register`: registers or unregisters the service object library (a COM in-process
 // server) per machine or per user, by loading it and calling its own registration exports.
 #include "tools/Command.h"
+#include "tools/ServiceObjectPath.h"
 
 #include "platform/com/ComBase.h"
 #include "platform/registry/RegText.h"
@@ -13,10 +14,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#ifndef QUVO_SO_LIBRARY
-#error "QUVO_SO_LIBRARY (the default service object library) is set by tools/CMakeLists.txt"
-#endif
 
 namespace {
 
@@ -35,14 +32,13 @@ const char kUsage[] =
     "Options:\n"
     "  --user          register for the current user only (DllInstall with \"user\")\n"
     "  --unregister    remove the registration instead\n"
-    "  --library PATH  the library to register (default: " QUVO_SO_LIBRARY
-    ")\n\n"
+    "  --library PATH  the library to register (default: %s)\n\n"
     "Exit status: 0 done, 1 failed, 2 bad command line.\n";
 
 struct Options {
     bool user = false;
     bool unregister = false;
-    std::string library = QUVO_SO_LIBRARY;
+    std::string library = QVO::Tools::DefaultServiceObjectLibrary();
 };
 
 // A class registered to the library: its CLSID text and the name it is known by.
@@ -53,8 +49,11 @@ struct RegisteredClass {
 
 std::string Utf8(std::wstring_view text) { return Reg::Text::EncodeUtf8(text); }
 
+void PrintUsage(std::FILE* to) { std::fprintf(to, kUsage, QVO::Tools::DefaultServiceObjectLibrary().c_str()); }
+
 int Usage(const char* problem) {
-    std::fprintf(stderr, "quvo register: %s\n%s", problem, kUsage);
+    std::fprintf(stderr, "quvo register: %s\n", problem);
+    PrintUsage(stderr);
     return kExitUsage;
 }
 
@@ -209,7 +208,7 @@ int RunRegister(int argc, char** argv) {
     Options o;
     bool help = false;
     if (int rc = ParseOptions(argc, argv, o, help); rc != kExitOk) return rc;
-    if (help) return std::fputs(kUsage, stdout), kExitOk;
+    if (help) return PrintUsage(stdout), kExitOk;
 
     // dlopen searches the library path for a bare name; the user meant a file.
     std::error_code ec;
