@@ -198,7 +198,8 @@ void Paper::PrintLine(const PrinterState& state, int feedUnits) {
     if (!line_.empty()) {
         Canvas strip = Blank(area, lineH);
         for (const Item& it : line_) Blit(strip, it.ink, it.x, lineH - it.ink.height);
-        const int offset = JustifyOffset(state.justification, area, right);
+        // Inside a page ESC a is only remembered; lines are placed by ESC $.
+        const int offset = inPage_ ? 0 : JustifyOffset(state.justification, area, right);
         if (offset) {
             Canvas shifted = Blank(area, lineH);
             Blit(shifted, strip, offset, 0);
@@ -233,11 +234,13 @@ void Paper::InlineImage(const MonoImage& img, const PrinterState& state, int sca
 void Paper::PlaceBlock(const Canvas& block, const PrinterState& state) {
     if (!line_.empty()) PrintLine(state, kByLineSpacing);
     const int area = AreaWidth(state);
-    const int offset = JustifyOffset(state.justification, area, block.width);
+    // Inside a page a symbol or image prints where ESC $ put the print position.
+    const int offset = inPage_ ? column_ : JustifyOffset(state.justification, area, block.width);
     int& y = inPage_ ? pageY_ : y_;
     if (!inPage_) Grow(y + block.height);
     Blit(Target(), block, AreaLeft(state) + offset, y);
     y += block.height;
+    column_ = 0;
 }
 
 void Paper::BlockImage(const MonoImage& img, const PrinterState& state, int scaleX, int scaleY) {

@@ -254,6 +254,10 @@ protected:
     // Positions a line for alignment letter c/l/r: in page mode or rotated printing, and
     // one segment of a standard-mode line.
     void SelectHPos(PrinterBuffer& target, uint8_t alignment, int32_t lineWidth);
+    // --- page-mode text lines (CPrinterBase_PageModeText.cpp places them with this) ---
+    // SelectHPos with the start of a left-aligned line given in dots: the page-mode horizontal
+    // position for a line that begins there, 0 for the lines text wraps onto.
+    void SelectHPos(PrinterBuffer& target, uint8_t alignment, int32_t lineWidth, int32_t horizontalPosition);
     void SelectHPosInStd(PrinterBuffer& target, uint8_t alignment, int32_t segmentWidth);
     // A 1-bit raster (rows of width / 8 bytes) as 8-dot columns.
     void ToColumnFormat(PrinterBuffer& target, std::span<const uint8_t> raster, int32_t width, int32_t height);
@@ -464,7 +468,6 @@ private:
     friend class EscapeInterpreter;
     friend class CPrinterFormatTestAccess;
     // Hooks for the pieces that come later; each says what it does until then.
-    int32_t FormatPageModeText(PrinterBuffer& target, std::span<const uint8_t> input, bool validateOnly);
     bool IsBitmapStored(int32_t number) const;
     bool FormatSettedBitmap(PrinterBuffer& target, int32_t number);
     bool FormatBarcode(PrinterBuffer& target, int32_t symbology, int32_t height, int32_t width, int32_t alignment,

@@ -1,7 +1,8 @@
 // CPrinterBase, the escape-sequence interpreter: the scan of one text, its lines, alignment
-// segments and the resets at the end; and the hooks for the pieces that come later.
+// segments and the resets at the end (page-mode lines: CPrinterBase_PageModeText.cpp).
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include "constants/OposConstants.h"
 #include "so/printer/CPrinterBase.h"
@@ -15,10 +16,15 @@ constexpr uint8_t kBar = '|';
 constexpr uint8_t kFormFeed = 0x0C;
 constexpr uint8_t kLineFeed = 0x0A;
 constexpr uint8_t kTab = 0x09;
-constexpr int32_t kByteMask = 0xFF;
 constexpr int32_t kJustifyLeft = 0;
 constexpr int32_t kJustifyCentre = 1;
 constexpr int32_t kJustifyRight = 2;
+
+int32_t JustificationOf(uint8_t letter) {
+    if (letter == 'c') return kJustifyCentre;
+    if (letter == 'r') return kJustifyRight;
+    return kJustifyLeft;
+}
 
 // Widths only grow; a text long enough to pass the int range is held at its top.
 int32_t Grow(int32_t a, int32_t b) {
@@ -30,21 +36,18 @@ int32_t Grow(int32_t a, int32_t b) {
 int32_t CPrinterBase::FormatStringToOutBuffer(PrinterBuffer& target, std::span<const uint8_t> input,
                                               bool validateOnly) {
     if (cmd_ == nullptr) return Opos::OPOS_E_FAILURE;
-    if (IsInPrinterPageMode()) return FormatPageModeText(target, input, validateOnly);
-    return EscapeInterpreter(*this, target, validateOnly).Run(input);
+    if (!validateOnly) return EscapeInterpreter(*this, target, false).Run(input);
+    // Checking a text must not move the lines printed after it (an open line, the widest).
+    const auto kept = std::tuple(lineOpen_, openLinePosition_, widestLine_, linesHeight_, pageVerticalTotal_);
+    const int32_t rc = EscapeInterpreter(*this, target, true).Run(input);
+    std::tie(lineOpen_, openLinePosition_, widestLine_, linesHeight_, pageVerticalTotal_) = kept;
+    return rc;
 }
 
 void CPrinterBase::ClearFormatInStd(PrinterBuffer& target) {
     cmd_->SetJustification(target, kJustifyLeft);
     cmd_->SetLeftMargin(target, 0);
     cmd_->SelectPrintModes(target, false, false, false, false, false);
-}
-
-// Text on a page or in a sideways block: the lines as in standard mode, each ended by LF,
-// which the printer also carries out inside a page. The printer ignores the standard-mode
-// alignment commands there, so every line starts at the left edge of the area.
-int32_t CPrinterBase::FormatPageModeText(PrinterBuffer& target, std::span<const uint8_t> input, bool validateOnly) {
-    return EscapeInterpreter(*this, target, validateOnly).Run(input);
 }
 
 void CPrinterBase::PassThroughEscapeData(std::span<const uint8_t> data) {
@@ -61,7 +64,7 @@ int32_t EscapeInterpreter::Run(std::span<const uint8_t> input) {
     input_ = input;
     Setup();
     size_t pos = 0;
-    while (pos < input_.size() && !stop_) {
+    while (pos < input_.size() && !stop_ && !pageFull_) {
         const uint8_t byte = input_[pos];
         if (byte == kEsc && pos + 1 < input_.size() && input_[pos + 1] == kBar) {
             pos = Execute(Parse(pos));
@@ -69,15 +72,18 @@ int32_t EscapeInterpreter::Run(std::span<const uint8_t> input) {
         }
         WritePendingFont();
         if (byte == kFormFeed || byte == kLineFeed) {
-            // Outside page mode a form feed has nothing to end: it is dropped and reported.
-            if (byte == kFormFeed) {
+            // A form feed before a line feed cannot be carried out as written.
+            if (validate_ && byte == kLineFeed && formFeedSeen_)
+                return collecting_ ? Opos::OPOS_E_ILLEGAL : Opos::OPOS_E_FAILURE;
+            if (collecting_) {
+                PageLineFeed(byte);
+            } else if (byte == kFormFeed) {
+                // Outside page mode a form feed has nothing to end: it is dropped and reported.
                 error_ = formFeedSeen_ = true;
             } else {
-                if (validate_ && formFeedSeen_) return Opos::OPOS_E_FAILURE;
                 cmd_.LineFeed(line_);
             }
             e_.lineOpen_ = 0;
-            if (continuing_) x_ = Grow(x_, e_.openLinePosition_);
             e_.widestLine_ = std::max(e_.widestLine_, x_);
             if (byte == kLineFeed) LineEnd(true);
         } else if (byte != kTab) {
@@ -86,7 +92,7 @@ int32_t EscapeInterpreter::Run(std::span<const uint8_t> input) {
         ++pos;
     }
     if (stop_) return *stop_;
-    LineEnd(false);
+    if (!pageFull_) LineEnd(false);
     return Finish();
 }
 
@@ -94,16 +100,22 @@ void EscapeInterpreter::Setup() {
     line_.Clear();
     e_.BeginUnicodeRuns();
     continuing_ = e_.lineOpen_ != 0;
+    collecting_ = e_.IsInPrinterPageMode();
+    sideways_ = e_.IsInRotate90Mode();
+    pageMode_ = e_.pageMode_;
     FontMetrics(e_.currentFont_);
-    lineSpacing_ = e_.H2V(e_.recLineSpacing_) & kByteMask;
+    lineSpacing_ = e_.GetRecLineSpacing();
     lineHeight_ = lineSpacing_;
+    if (collecting_) SetupPage();
 }
 
 void EscapeInterpreter::FontMetrics(int32_t fontIndex) {
     const auto& fonts = e_.parameters_.fonts;
     if (fontIndex < 0 || fontIndex >= static_cast<int32_t>(fonts.size())) return;
-    charWidth_ = fonts[static_cast<size_t>(fontIndex)].width;
-    charHeight_ = e_.H2V(fonts[static_cast<size_t>(fontIndex)].height);
+    // Sideways a character's width runs along the paper and its height across it.
+    const FontInfo& font = fonts[static_cast<size_t>(fontIndex)];
+    charWidth_ = sideways_ ? e_.H2V(font.width) : font.width;
+    charHeight_ = sideways_ ? font.height : e_.H2V(font.height);
 }
 
 void EscapeInterpreter::WritePendingFont() {
@@ -113,6 +125,10 @@ void EscapeInterpreter::WritePendingFont() {
 }
 
 void EscapeInterpreter::TextByte(uint8_t byte) {
+    if (pageFull_) return;
+    // Centred and right-aligned lines are placed across the whole area, not from its position.
+    if (pageMode_ && x_ == 0 && firstLine_ && alignment_ != 'l') wrapWidth_ = fullWidth_;
+    const size_t mark = line_.Size();
     // Text in runs arrives as UTF-8: a character takes up to four bytes, a table switch none.
     int32_t cells = 1;
     if (e_.unicodeRuns_.active)
@@ -120,10 +136,16 @@ void EscapeInterpreter::TextByte(uint8_t byte) {
     else
         line_.Append(byte);
     e_.lineOpen_ = 1;
-    lineHeight_ = std::max(lineHeight_, charHeight_ * vScale_);
     const int32_t advance = charWidth_ * hScale_ * cells;
     segmentWidth_ = Grow(segmentWidth_, advance);
+    const int32_t oldX = x_;
     x_ = Grow(x_, advance);
+    if (pageMode_ && !validate_ && oldX > 0 && x_ > wrapWidth_ && !WrapBefore(mark, oldX)) {
+        pageFull_ = true;
+        return;
+    }
+    lineHeight_ = std::max(lineHeight_, charHeight_ * vScale_);
+    lineText_ = true;
 }
 
 // A refused sequence reaches the printer as the text it was.
@@ -132,6 +154,10 @@ void EscapeInterpreter::CopyAsText(size_t from, size_t to) {
 }
 
 void EscapeInterpreter::LineEnd(bool atLineFeed) {
+    if (collecting_) {
+        PageLineEnd(atLineFeed);
+        return;
+    }
     e_.pageVerticalTotal_ = Grow(e_.pageVerticalTotal_, lineHeight_);
     if (atLineFeed) e_.linesHeight_ = Grow(e_.linesHeight_, lineHeight_);
     if (segmentPending_ && segmentWidth_ > 0) {
@@ -153,7 +179,7 @@ void EscapeInterpreter::Align(uint8_t letter) {
     alignment_ = letter;
     if (letter == justification_) return;
     if (segmentWidth_ == 0) {
-        cmd_.SetJustification(line_, letter == 'c' ? kJustifyCentre : letter == 'r' ? kJustifyRight : kJustifyLeft);
+        cmd_.SetJustification(line_, JustificationOf(letter));
         markJustification_ = true;
         justification_ = printerJustification_ = letter;
         return;
@@ -166,12 +192,23 @@ void EscapeInterpreter::Align(uint8_t letter) {
     segmentWidth_ = 0;
 }
 
+// A barcode or image is placed by the printer's justification or left margin, which would
+// otherwise hold for the text after it. Page mode and sideways printing place by ESC $ instead.
+void EscapeInterpreter::RestoreLinePlacement() {
+    if (collecting_) return;
+    cmd_.SetJustification(line_, JustificationOf(printerJustification_));
+    cmd_.SetLeftMargin(line_, 0);
+}
+
 void EscapeInterpreter::Refuse(int32_t code) {
     refusal_ = true;
     if (validate_ && !stop_) stop_ = code;
 }
 
 int32_t EscapeInterpreter::Finish() {
+    if (collecting_) e_.openLinePosition_ = e_.lineOpen_ != 0 ? x_ : 0;
+    // Text past the page's foot is dropped; the code table it may have switched to is not.
+    if (pageFull_) line_.Clear();
     if (e_.unicodeRuns_.active) e_.EndUnicodeRuns(line_);
     target_.Append(line_);
     line_.Clear();

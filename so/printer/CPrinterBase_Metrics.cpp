@@ -165,14 +165,21 @@ void CPrinterBase::SelectHPosInStd(PrinterBuffer& target, uint8_t alignment, int
 }
 
 void CPrinterBase::SelectHPos(PrinterBuffer& target, uint8_t alignment, int32_t lineWidth) {
-    int32_t base = pageModeHorizontalPosition_;
-    int32_t extent = pageAreaWidth_;
-    if (IsInRotateMode()) {
+    SelectHPos(target, alignment, lineWidth, pageModeHorizontalPosition_);
+}
+
+// A sideways block is as wide as its widest line; a page line lies in the print area (ESC $
+// counts from the area's edge), not in the whole page. Centred and right-aligned lines ignore
+// the position.
+void CPrinterBase::SelectHPos(PrinterBuffer& target, uint8_t alignment, int32_t lineWidth, int32_t horizontalPosition) {
+    int32_t base = horizontalPosition;
+    int32_t extent = printArea_[2];
+    if (rotateRight_ || rotateLeft_ || (upsideDown_ && !pageMode_)) {
         base = 0;
         extent = widestLine_;
     } else if (pageMode_ && pageSideways_) {
-        base = H2V(pageModeHorizontalPosition_);
-        extent = H2V(pageAreaHeight_);
+        base = H2V(horizontalPosition);
+        extent = H2V(printArea_[3]);
     }
     if (alignment == 'l') {
         if (pageMode_) cmd_->SetAbsolutePosition(target, base);

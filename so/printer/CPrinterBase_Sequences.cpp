@@ -137,10 +137,16 @@ size_t EscapeInterpreter::Execute(const EscapeSequence& seq) {
     return end;
 }
 
+// In page mode and sideways printing the letter only places the lines that follow.
 bool EscapeInterpreter::Alignment(const EscapeSequence& seq) {
-    if (seq.qualifier.size() != 1 || std::string_view("clr").find(seq.qualifier[0]) == std::string_view::npos)
-        return false;
-    Align(static_cast<uint8_t>(seq.qualifier[0]));
+    if (seq.qualifier.size() != 1) return false;
+    const auto letter = static_cast<uint8_t>(seq.qualifier[0]);
+    if (collecting_) {
+        alignment_ = letter;
+        return true;
+    }
+    if (std::string_view("clr").find(seq.qualifier[0]) == std::string_view::npos) return false;
+    Align(letter);
     return true;
 }
 
@@ -254,7 +260,7 @@ bool EscapeInterpreter::Font(const EscapeSequence& seq) {
 
 bool EscapeInterpreter::Bitmap(const EscapeSequence& seq) {
     if (seq.star || seq.bang || seq.number > kMaxStoredBitmap || !e_.IsBitmapStored(seq.number)) return false;
-    if (!validate_) e_.FormatSettedBitmap(line_, seq.number);
+    if (!validate_ && e_.FormatSettedBitmap(line_, seq.number)) RestoreLinePlacement();
     return true;
 }
 
@@ -273,7 +279,9 @@ bool EscapeInterpreter::Logo(const EscapeSequence& seq) {
 bool EscapeInterpreter::Barcode(const EscapeSequence&, std::span<const uint8_t> data) {
     BarcodeRequest r;
     if (!ParseBarcode(data, r)) return false;
-    if (!e_.FormatBarcode(line_, r.symbology, r.height, r.width, r.alignment, r.textPosition, r.data))
+    if (e_.FormatBarcode(line_, r.symbology, r.height, r.width, r.alignment, r.textPosition, r.data))
+        RestoreLinePlacement();
+    else
         Refuse(Opos::OPOS_E_ILLEGAL);
     return true;
 }

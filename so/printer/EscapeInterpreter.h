@@ -25,8 +25,10 @@ struct EscapeSequence {
     uint8_t letter = 0;      // 0: no uppercase letter followed the qualifier
 };
 
-// Standard-mode interpreter. Page mode and rotated printing go to the engine's page-mode
-// hook. Not thread-safe: runs on the print method's thread with the engine's buffers.
+// The interpreter of one call. In page mode and sideways printing the same scan lays lines
+// out itself (CPrinterBase_PageModeText.cpp): each line positioned for its alignment by
+// ESC $, wrapped to the print area, fed by ESC J, and dropped past the area's foot.
+// Not thread-safe: runs on the print method's thread with the engine's buffers.
 class EscapeInterpreter {
 public:
     EscapeInterpreter(CPrinterBase& engine, PrinterBuffer& target, bool validateOnly);
@@ -40,7 +42,20 @@ private:
     void WritePendingFont();
     void LineEnd(bool atLineFeed);
     void Align(uint8_t letter);
+    void RestoreLinePlacement();
     int32_t Finish();
+
+    // Page mode and sideways printing (CPrinterBase_PageModeText.cpp).
+    void SetupPage();
+    void PageLineFeed(uint8_t byte);
+    // Wraps the line before the byte that starts at `mark` in the line buffer when the byte
+    // passes the wrap width; false when the page is full and the call must stop.
+    bool WrapBefore(size_t mark, int32_t oldX);
+    void PageLineEnd(bool atLineFeed);
+    // Feeds down to the line's base line and positions it for the alignment letter.
+    void PlaceLine(int32_t width, int32_t gap);
+    // Adds the line's height to the page; false when it no longer fits the print area.
+    bool RoomForLine();
 
     // Sequences (CPrinterBase_Sequences.cpp): parse, then run; returns where scanning goes on.
     EscapeSequence Parse(size_t start) const;
@@ -68,6 +83,21 @@ private:
     std::span<const uint8_t> input_;
     // Set in validate-only mode by the first problem: the call's answer.
     std::optional<int32_t> stop_;
+    // Page mode or sideways printing: lines laid out here, not by the printer's justification.
+    bool collecting_ = false;
+    bool sideways_ = false;
+    bool pageMode_ = false;
+    // Page mode: the text filled the print area; the rest of the call is dropped.
+    bool pageFull_ = false;
+    // No unfinished line above this one: it is fed to by GS $ or the last ESC J already.
+    bool firstLine_ = true;
+    // Text was added to the current line in this call.
+    bool lineText_ = false;
+    // Widths in the line's direction: until the first wrap, the whole area and from a position.
+    int32_t wrapWidth_ = 0;
+    int32_t firstWrapWidth_ = 0;
+    int32_t fullWidth_ = 0;
+    int32_t verticalRoom_ = 0;
 
     uint8_t alignment_ = 'l';
     uint8_t justification_ = 'l';
