@@ -1,5 +1,6 @@
-// Image files to the printer's 1-bit raster: header reading and decoding (stb_image, into one
-// RGB buffer), the size rule, nearest-neighbour scaling and error-diffusion halftoning.
+// Image files to the printer's 1-bit raster: header reading and decoding (libspng for PNG,
+// stb_image for BMP, JPEG and GIF, into one RGB buffer), the size rule, nearest-neighbour
+// scaling and error-diffusion halftoning.
 #pragma once
 
 #include <cstdint>
@@ -78,5 +79,8 @@ void Halftone(const RgbImage& image, const Scaled& out, std::vector<uint8_t>& ra
 
 // The grey value of one pixel (0 black .. 255 white), as the halftoning weighs it.
 int32_t Grey(uint8_t r, uint8_t g, uint8_t b);
+// Grey for each pixel of `rgb` (three bytes a pixel) into `greys` (one a pixel), the way
+// Halftone works them out: the same values, in fixed point.
+void GreyValues(std::span<const uint8_t> rgb, std::span<int32_t> greys);
 
 }  // namespace QVO::Printer::Image
