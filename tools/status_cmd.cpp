@@ -1,5 +1,6 @@
 // `quvo status`: opens a printer or cash drawer through its control object, claims and
-// enables it, prints its decoded state and, with --watch, every event until SIGINT/SIGTERM.
+// enables it, prints its decoded state and, with --watch, every event until SIGINT/SIGTERM;
+// as text lines, or with --json as one JSON object per line.
 #include "tools/Command.h"
 
 #include "constants/OposCashConstants.h"
@@ -9,6 +10,8 @@
 #include "opos/PosPrinterControl.h"
 #include "platform/registry/RegText.h"
 #include "platform/sync/Mutex.h"
+#include "tools/OposNames.h"
+#include "tools/StatusJson.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -19,17 +22,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
 namespace Opos = QVO::Opos;
+namespace Names = QVO::Tools::OposNames;
+namespace Json = QVO::Tools::StatusJson;
 using QVO::Tools::kExitFailure;
 using QVO::Tools::kExitOk;
 using QVO::Tools::kExitUsage;
+using Kind = Json::Reading::Kind;
 
 const char kUsage[] =
-    "Usage: quvo status DEVICE [--drawer] [--watch] [--timeout MS]\n"
+    "Usage: quvo status DEVICE [--drawer] [--watch] [--json] [--timeout MS]\n"
     "Opens DEVICE (a logical name or a device entry name) as a POS printer, or with --drawer\n"
     "as a cash drawer, claims it (waiting up to MS milliseconds, default 1000; -1 waits without\n"
     "limit), enables it and prints its state: State, CoverOpen, RecEmpty and RecNearEnd for a\n"
@@ -38,99 +47,47 @@ const char kUsage[] =
     "the step with its ResultCode, ResultCodeExtended and, for Open, the OpenResult.\n"
     "With --watch it then prints one line per StatusUpdate, Error and OutputComplete event\n"
     "until SIGINT or SIGTERM, and disables, releases and closes the device.\n"
+    "With --json every line of standard output is one JSON object (UTF-8), flushed as it is\n"
+    "written, with \"type\", \"device\" and an ISO 8601 UTC \"time\":\n"
+    "  state            the state above plus powerState and checkHealthText; a property whose\n"
+    "                   read failed is null and listed in readFailures with its result codes\n"
+    "  status           a StatusUpdate: status and statusName (\"PTR_SUE_COVER_OPEN\")\n"
+    "  error            an ErrorEvent: result codes, errorLocus, errorResponse\n"
+    "  output_complete  outputId;  direct_io  eventNumber, data, text\n"
+    "  stopped          the signal that ended the watch\n"
+    "  failure          a failed step: error {step, resultCode, resultCodeExtended,\n"
+    "                   openResult, message}; the message also goes to standard error\n"
     "Exit status: 0 done, 1 failed, 2 bad command line.\n";
 
 constexpr int32_t kDefaultClaimTimeoutMs = 1000;
 constexpr int32_t kWaitForever = -1;
 
-struct Name {
-    int32_t value;
-    const char* name;
+// A property the state shows. Text lines keep to the ones they have always shown.
+struct ShownProperty {
+    const char* label;  // the text line's name
+    const char* key;    // the JSON key
+    int32_t index;
+    Kind kind;
+    const Names::Table* names;
+    bool inText;
 };
 
-template <size_t N>
-const char* Lookup(const Name (&table)[N], int32_t value) {
-    for (const Name& n : table)
-        if (n.value == value) return n.name;
-    return nullptr;
-}
-
-const Name kResultCodes[] = {
-    {Opos::OPOS_SUCCESS, "SUCCESS"},         {Opos::OPOS_E_CLOSED, "E_CLOSED"},
-    {Opos::OPOS_E_CLAIMED, "E_CLAIMED"},     {Opos::OPOS_E_NOTCLAIMED, "E_NOTCLAIMED"},
-    {Opos::OPOS_E_NOSERVICE, "E_NOSERVICE"}, {Opos::OPOS_E_DISABLED, "E_DISABLED"},
-    {Opos::OPOS_E_ILLEGAL, "E_ILLEGAL"},     {Opos::OPOS_E_NOHARDWARE, "E_NOHARDWARE"},
-    {Opos::OPOS_E_OFFLINE, "E_OFFLINE"},     {Opos::OPOS_E_NOEXIST, "E_NOEXIST"},
-    {Opos::OPOS_E_EXISTS, "E_EXISTS"},       {Opos::OPOS_E_FAILURE, "E_FAILURE"},
-    {Opos::OPOS_E_TIMEOUT, "E_TIMEOUT"},     {Opos::OPOS_E_BUSY, "E_BUSY"},
-    {Opos::OPOS_E_EXTENDED, "E_EXTENDED"},   {Opos::OPOS_E_DEPRECATED, "E_DEPRECATED"},
+const ShownProperty kPrinterProperties[] = {
+    {"State", "state", Opos::PIDX_State, Kind::Number, &Names::kStates, true},
+    {"PowerState", "powerState", Opos::PIDX_PowerState, Kind::Number, &Names::kPowerStates, false},
+    {"CoverOpen", "coverOpen", Opos::PIDXPtr_CoverOpen, Kind::Flag, nullptr, true},
+    {"RecEmpty", "recEmpty", Opos::PIDXPtr_RecEmpty, Kind::Flag, nullptr, true},
+    {"RecNearEnd", "recNearEnd", Opos::PIDXPtr_RecNearEnd, Kind::Flag, nullptr, true},
+    {"CheckHealthText", "checkHealthText", Opos::PIDX_CheckHealthText, Kind::Text, nullptr, false},
 };
 
-const Name kOpenResults[] = {
-    {Opos::OPOS_SUCCESS, "SUCCESS"},
-    {Opos::OPOS_OR_ALREADYOPEN, "OR_ALREADYOPEN: the control is already open"},
-    {Opos::OPOS_OR_REGBADNAME, "OR_REGBADNAME: no device entry of that name"},
-    {Opos::OPOS_OR_REGPROGID, "OR_REGPROGID: the entry's ProgID is missing or not registered"},
-    {Opos::OPOS_OR_CREATE, "OR_CREATE: the service object could not be created"},
-    {Opos::OPOS_OR_BADIF, "OR_BADIF: the service object lacks required methods"},
-    {Opos::OPOS_OR_FAILEDOPEN, "OR_FAILEDOPEN: the service object refused to open"},
-    {Opos::OPOS_OR_BADVERSION, "OR_BADVERSION: the service object's major version does not match"},
-    {Opos::OPOS_ORS_NOPORT, "ORS_NOPORT: the port could not be opened"},
-    {Opos::OPOS_ORS_NOTSUPPORTED, "ORS_NOTSUPPORTED: the device is not supported"},
-    {Opos::OPOS_ORS_CONFIG, "ORS_CONFIG: the device entry is incomplete or wrong"},
-    {Opos::OPOS_ORS_SPECIFIC, "ORS_SPECIFIC: the service object's own reason"},
+const ShownProperty kDrawerProperties[] = {
+    {"State", "state", Opos::PIDX_State, Kind::Number, &Names::kStates, true},
+    {"PowerState", "powerState", Opos::PIDX_PowerState, Kind::Number, &Names::kPowerStates, false},
+    {"CapStatus", "capStatus", Opos::PIDXCash_CapStatus, Kind::Flag, nullptr, true},
+    {"DrawerOpened", "drawerOpened", Opos::PIDXCash_DrawerOpened, Kind::Flag, nullptr, true},
+    {"CheckHealthText", "checkHealthText", Opos::PIDX_CheckHealthText, Kind::Text, nullptr, false},
 };
-
-const Name kPrinterExtended[] = {
-    {Opos::OPOS_EPTR_COVER_OPEN, "COVER_OPEN"}, {Opos::OPOS_EPTR_JRN_EMPTY, "JRN_EMPTY"},
-    {Opos::OPOS_EPTR_REC_EMPTY, "REC_EMPTY"},   {Opos::OPOS_EPTR_SLP_EMPTY, "SLP_EMPTY"},
-    {Opos::OPOS_EPTR_SLP_FORM, "SLP_FORM"},     {Opos::OPOS_EPTR_TOOBIG, "TOOBIG"},
-    {Opos::OPOS_EPTR_BADFORMAT, "BADFORMAT"},
-};
-
-const Name kStates[] = {
-    {Opos::OPOS_S_CLOSED, "CLOSED"},
-    {Opos::OPOS_S_IDLE, "IDLE"},
-    {Opos::OPOS_S_BUSY, "BUSY"},
-    {Opos::OPOS_S_ERROR, "ERROR"},
-};
-
-const Name kPowerUpdates[] = {
-    {Opos::OPOS_SUE_POWER_ONLINE, "POWER_ONLINE"},
-    {Opos::OPOS_SUE_POWER_OFF, "POWER_OFF"},
-    {Opos::OPOS_SUE_POWER_OFFLINE, "POWER_OFFLINE"},
-    {Opos::OPOS_SUE_POWER_OFF_OFFLINE, "POWER_OFF_OFFLINE"},
-};
-
-const Name kPrinterUpdates[] = {
-    {Opos::PTR_SUE_COVER_OPEN, "COVER_OPEN"},       {Opos::PTR_SUE_COVER_OK, "COVER_OK"},
-    {Opos::PTR_SUE_JRN_EMPTY, "JRN_EMPTY"},         {Opos::PTR_SUE_JRN_NEAREMPTY, "JRN_NEAREMPTY"},
-    {Opos::PTR_SUE_JRN_PAPEROK, "JRN_PAPEROK"},     {Opos::PTR_SUE_REC_EMPTY, "REC_EMPTY"},
-    {Opos::PTR_SUE_REC_NEAREMPTY, "REC_NEAREMPTY"}, {Opos::PTR_SUE_REC_PAPEROK, "REC_PAPEROK"},
-    {Opos::PTR_SUE_SLP_EMPTY, "SLP_EMPTY"},         {Opos::PTR_SUE_SLP_NEAREMPTY, "SLP_NEAREMPTY"},
-    {Opos::PTR_SUE_SLP_PAPEROK, "SLP_PAPEROK"},     {Opos::PTR_SUE_REC_COVER_OPEN, "REC_COVER_OPEN"},
-    {Opos::PTR_SUE_REC_COVER_OK, "REC_COVER_OK"},   {Opos::PTR_SUE_IDLE, "IDLE"},
-};
-
-const Name kDrawerUpdates[] = {
-    {Opos::CASH_SUE_DRAWERCLOSED, "DRAWERCLOSED"},
-    {Opos::CASH_SUE_DRAWEROPEN, "DRAWEROPEN"},
-};
-
-const Name kLoci[] = {
-    {Opos::OPOS_EL_OUTPUT, "OUTPUT"}, {Opos::OPOS_EL_INPUT, "INPUT"}, {Opos::OPOS_EL_INPUT_DATA, "INPUT_DATA"}};
-const Name kResponses[] = {
-    {Opos::OPOS_ER_RETRY, "RETRY"}, {Opos::OPOS_ER_CLEAR, "CLEAR"}, {Opos::OPOS_ER_CONTINUEINPUT, "CONTINUEINPUT"}};
-
-// "11 COVER_OPEN", or the bare number when the value has no name.
-std::string Decoded(int32_t value, const char* name) {
-    return name ? std::to_string(value) + " " + name : std::to_string(value);
-}
-
-// The name of an extended result; only the printer's E_EXTENDED results have names here.
-const char* ExtendedName(int32_t rc, int32_t extended, bool drawer) {
-    return rc == Opos::OPOS_E_EXTENDED && !drawer ? Lookup(kPrinterExtended, extended) : nullptr;
-}
 
 // Whole lines to stdout or stderr, flushed at once. Event handlers print from the service
 // object's event thread while the main thread prints too, so every line goes under one lock.
@@ -152,6 +109,7 @@ struct Options {
     std::string device;
     bool drawer = false;
     bool watch = false;
+    bool json = false;
     int32_t timeout = kDefaultClaimTimeoutMs;
 };
 
@@ -183,6 +141,8 @@ int ParseOptions(int argc, char** argv, Options& o, bool& done) {
             o.drawer = true;
         } else if (!std::strcmp(arg, "--watch")) {
             o.watch = true;
+        } else if (!std::strcmp(arg, "--json")) {
+            o.json = true;
         } else if (!std::strcmp(arg, "--timeout")) {
             if (i + 1 >= argc || !ParseTimeout(argv[i + 1], o.timeout))
                 return Usage("--timeout needs a number of milliseconds (-1 waits without limit)");
@@ -196,6 +156,14 @@ int ParseOptions(int argc, char** argv, Options& o, bool& done) {
         }
     }
     return o.device.empty() ? Usage("missing DEVICE") : kExitOk;
+}
+
+// "ResultCode 114 E_EXTENDED, ResultCodeExtended 201 COVER_OPEN"; the extended code is known
+// only while the control is open.
+std::string ResultText(int32_t rc, std::optional<int32_t> extended, bool drawer) {
+    std::string text = "ResultCode " + Names::Decoded(&Names::kResultCodes, rc);
+    if (extended) text += ", ResultCodeExtended " + Names::Decoded(Names::ExtendedTable(rc, drawer), *extended);
+    return text;
 }
 
 // One device session: the control object and the steps that lead to and from its state.
@@ -215,9 +183,13 @@ public:
     bool Finish();
 
 private:
-    std::string ResultText(int32_t rc);
-    bool Step(const std::string& step, int32_t rc);
-    void ShowProperty(const char* name, int32_t index, const Name* names = nullptr, size_t count = 0);
+    void InstallTextHandlers();
+    void InstallJsonHandlers();
+    std::optional<int32_t> Extended();
+    void Fail(const char* step, const std::string& message, int32_t rc, std::optional<int32_t> extended,
+              std::optional<int32_t> openResult = std::nullopt);
+    bool Step(const std::string& what, const char* step, int32_t rc);
+    Json::Reading Read(const ShownProperty& shown);
 
     const Options& options_;
     Console& console_;
@@ -226,90 +198,131 @@ private:
     bool enabled_ = false;
 };
 
-std::string StatusSession::ResultText(int32_t rc) {
-    std::string text = "ResultCode " + Decoded(rc, Lookup(kResultCodes, rc));
-    if (control_->IsOpen()) {
-        const int32_t extended = control_->GetResultCodeExtended();
-        text += ", ResultCodeExtended " + Decoded(extended, ExtendedName(rc, extended, options_.drawer));
-    }
-    return text;
+std::optional<int32_t> StatusSession::Extended() {
+    if (!control_->IsOpen()) return std::nullopt;
+    return control_->GetResultCodeExtended();
 }
 
-bool StatusSession::Step(const std::string& step, int32_t rc) {
+// The message goes to stderr as ever; with --json a failure line goes to stdout as well.
+void StatusSession::Fail(const char* step, const std::string& message, int32_t rc, std::optional<int32_t> extended,
+                         std::optional<int32_t> openResult) {
+    console_.Err(message);
+    if (options_.json)
+        console_.Out(Json::Failed(options_.device, options_.drawer, {step, rc, extended, openResult, message}).Text());
+}
+
+bool StatusSession::Step(const std::string& what, const char* step, int32_t rc) {
     if (rc == Opos::OPOS_SUCCESS) return true;
-    console_.Err(step + " failed: " + ResultText(rc));
+    const std::optional<int32_t> extended = Extended();
+    Fail(step, what + " failed: " + ResultText(rc, extended, options_.drawer), rc, extended);
     return false;
 }
 
 void StatusSession::InstallHandlers() {
+    if (options_.json)
+        InstallJsonHandlers();
+    else
+        InstallTextHandlers();
+}
+
+void StatusSession::InstallTextHandlers() {
     const bool drawer = options_.drawer;
     Console& console = console_;
     control_->SetStatusUpdateEventHandler([&console, drawer](int32_t data) {
-        const char* name = drawer ? Lookup(kDrawerUpdates, data) : Lookup(kPrinterUpdates, data);
-        console.Out("StatusUpdate " + Decoded(data, name ? name : Lookup(kPowerUpdates, data)));
+        console.Out("StatusUpdate " + Names::Decoded(Names::StatusUpdateTable(data, drawer), data));
     });
     control_->SetErrorEventHandler([&console, drawer](int32_t rc, int32_t extended, int32_t locus, int32_t& response) {
-        console.Out("Error " + Decoded(rc, Lookup(kResultCodes, rc)) + " extended " +
-                    Decoded(extended, ExtendedName(rc, extended, drawer)) + " locus " +
-                    Decoded(locus, Lookup(kLoci, locus)) + " response " +
-                    Decoded(response, Lookup(kResponses, response)));
+        console.Out("Error " + Names::Decoded(&Names::kResultCodes, rc) + " extended " +
+                    Names::Decoded(Names::ExtendedTable(rc, drawer), extended) + " locus " +
+                    Names::Decoded(&Names::kLoci, locus) + " response " + Names::Decoded(&Names::kResponses, response));
     });
     control_->SetOutputCompleteEventHandler(
         [&console](int32_t outputId) { console.Out("OutputComplete " + std::to_string(outputId)); });
+}
+
+void StatusSession::InstallJsonHandlers() {
+    const bool drawer = options_.drawer;
+    Console& console = console_;
+    const std::string& device = options_.device;
+    control_->SetStatusUpdateEventHandler(
+        [&console, &device, drawer](int32_t data) { console.Out(Json::StatusUpdate(device, drawer, data).Text()); });
+    control_->SetErrorEventHandler(
+        [&console, &device, drawer](int32_t rc, int32_t extended, int32_t locus, int32_t& response) {
+            console.Out(Json::ErrorEvent(device, drawer, rc, extended, locus, response).Text());
+        });
+    control_->SetOutputCompleteEventHandler(
+        [&console, &device](int32_t outputId) { console.Out(Json::OutputComplete(device, outputId).Text()); });
+    control_->SetDirectIOEventHandler([&console, &device](int32_t eventNumber, int32_t& data, std::wstring& text) {
+        console.Out(Json::DirectIO(device, eventNumber, data, text).Text());
+    });
 }
 
 bool StatusSession::Start(const std::wstring& device) {
     const int32_t rc = control_->Open(device);
     if (rc != Opos::OPOS_SUCCESS) {
         const int32_t openResult = control_->GetOpenResult();
-        console_.Err("Open of " + options_.device + " failed: " + ResultText(rc) + ", OpenResult " +
-                     Decoded(openResult, Lookup(kOpenResults, openResult)));
+        const std::optional<int32_t> extended = Extended();
+        Fail("open",
+             "Open of " + options_.device + " failed: " + ResultText(rc, extended, options_.drawer) + ", OpenResult " +
+                 Names::Decoded(&Names::kOpenResults, openResult),
+             rc, extended, openResult);
         return false;
     }
-    if (!Step("ClaimDevice(" + std::to_string(options_.timeout) + ")", control_->ClaimDevice(options_.timeout)))
+    if (!Step("ClaimDevice(" + std::to_string(options_.timeout) + ")", "claim",
+              control_->ClaimDevice(options_.timeout)))
         return false;
     claimed_ = true;
-    if (!Step("enabling (DeviceEnabled = true)", control_->SetDeviceEnabled(true))) return false;
+    if (!Step("enabling (DeviceEnabled = true)", "enable", control_->SetDeviceEnabled(true))) return false;
     enabled_ = true;
     return true;
 }
 
-// A property read has no result of its own; a ResultCode other than SUCCESS left behind by
-// the read is shown after the value, so that a value the service object could not vouch for
-// is not taken at face value.
-void StatusSession::ShowProperty(const char* name, int32_t index, const Name* names, size_t count) {
-    const int32_t value = control_->GetPropertyNumber(index);
-    const int32_t rc = control_->GetResultCode();
-    const char* valueName = nullptr;
-    for (size_t i = 0; i < count && !valueName; ++i)
-        if (names[i].value == value) valueName = names[i].name;
-    std::string line = std::string(name) + " " + Decoded(value, valueName);
-    if (rc != Opos::OPOS_SUCCESS) line += " (" + ResultText(rc) + ")";
-    console_.Out(line);
+// A property read has no result of its own: the ResultCode it leaves behind is kept with it.
+Json::Reading StatusSession::Read(const ShownProperty& shown) {
+    Json::Reading r;
+    r.key = shown.key;
+    r.kind = shown.kind;
+    r.names = shown.names;
+    if (shown.kind == Kind::Text)
+        r.text = control_->GetPropertyString(shown.index);
+    else
+        r.number = control_->GetPropertyNumber(shown.index);
+    r.resultCode = control_->GetResultCode();
+    if (r.resultCode != Opos::OPOS_SUCCESS) r.resultCodeExtended = control_->GetResultCodeExtended();
+    return r;
 }
 
+// Text lines show a value the service object could not vouch for with the ResultCode after
+// it, so that it is not taken at face value; JSON lines leave it null.
 void StatusSession::ShowState() {
-    ShowProperty("State", Opos::PIDX_State, kStates, std::size(kStates));
-    if (options_.drawer) {
-        ShowProperty("CapStatus", Opos::PIDXCash_CapStatus);
-        ShowProperty("DrawerOpened", Opos::PIDXCash_DrawerOpened);
-        return;
+    using Properties = std::span<const ShownProperty>;
+    const Properties properties = options_.drawer ? Properties(kDrawerProperties) : Properties(kPrinterProperties);
+    std::vector<Json::Reading> readings;
+    for (const ShownProperty& shown : properties) {
+        if (!options_.json && !shown.inText) continue;
+        Json::Reading r = Read(shown);
+        if (options_.json) {
+            readings.push_back(std::move(r));
+            continue;
+        }
+        std::string line = std::string(shown.label) + " " + Names::Decoded(shown.names, r.number);
+        if (r.resultCode != Opos::OPOS_SUCCESS)
+            line += " (" + ResultText(r.resultCode, r.resultCodeExtended, options_.drawer) + ")";
+        console_.Out(line);
     }
-    ShowProperty("CoverOpen", Opos::PIDXPtr_CoverOpen);
-    ShowProperty("RecEmpty", Opos::PIDXPtr_RecEmpty);
-    ShowProperty("RecNearEnd", Opos::PIDXPtr_RecNearEnd);
+    if (options_.json) console_.Out(Json::State(options_.device, options_.drawer, readings).Text());
 }
 
 // Undoes what Start did, in reverse order; false when a step failed (each is still tried).
 bool StatusSession::Finish() {
     bool ok = true;
-    if (enabled_) ok = Step("disabling (DeviceEnabled = false)", control_->SetDeviceEnabled(false)) && ok;
-    if (claimed_) ok = Step("ReleaseDevice", control_->ReleaseDevice()) && ok;
+    if (enabled_) ok = Step("disabling (DeviceEnabled = false)", "disable", control_->SetDeviceEnabled(false)) && ok;
+    if (claimed_) ok = Step("ReleaseDevice", "release", control_->ReleaseDevice()) && ok;
     enabled_ = claimed_ = false;
     if (control_->IsOpen()) {
         const int32_t rc = control_->Close();
         if (rc != Opos::OPOS_SUCCESS) {
-            console_.Err("Close failed: ResultCode " + Decoded(rc, Lookup(kResultCodes, rc)));
+            Fail("close", "Close failed: " + ResultText(rc, std::nullopt, options_.drawer), rc, std::nullopt);
             ok = false;
         }
     }
@@ -348,9 +361,12 @@ int RunStatus(int argc, char** argv) {
     bool ok = session.Start(device);
     if (ok) session.ShowState();
     if (ok && o.watch) {
-        console.Out("Watching " + o.device + " until SIGINT or SIGTERM");
+        if (!o.json) console.Out("Watching " + o.device + " until SIGINT or SIGTERM");
         const int signal = WaitForStopSignal(stopSignals);
-        console.Out(std::string("Stopped by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+        if (o.json)
+            console.Out(Json::Stopped(o.device, signal).Text());
+        else
+            console.Out(std::string("Stopped by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
     }
     ok = session.Finish() && ok;
     return ok ? kExitOk : kExitFailure;

@@ -10,12 +10,18 @@
 #include "sim/Transport.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/opos/FakeServiceObjectIds.h"
+#include "tests/tools/JsonLines.h"
 #include "tests/tools/ToolStore.h"
 
 namespace {
 
+using QVO::Test::Field;
+using QVO::Test::JsonLines;
+using QVO::Test::ParseJsonLines;
 using QVO::Test::RunningQuvo;
 using QVO::Test::RunQuvo;
+
+const char kStateLineStart[] = "{\"type\":\"state\"";
 
 const std::wstring kServiceOpos = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\";
 
@@ -98,6 +104,87 @@ TEST_F(ToolStatusTest, WatchStopsCleanlyOnEitherSignal) {
     }
 }
 
+// Catches a JSON state that is not one valid line, misses or misnames a field, or reads a
+// drawer through the printer's properties.
+TEST_F(ToolStatusTest, JsonStateOfAPrinterAndADrawer) {
+    auto r = RunQuvo({"status", "Receipt", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    JsonLines parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.error, "") << r.out;
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    auto o = parsed.objects[0];
+    EXPECT_EQ(Field(o, "type"), R"("state")");
+    EXPECT_EQ(Field(o, "device"), R"("Receipt")");
+    EXPECT_EQ(Field(o, "class"), R"("printer")");
+    EXPECT_EQ(Field(o, "state"), "2");
+    EXPECT_EQ(Field(o, "stateName"), R"("OPOS_S_IDLE")");
+    EXPECT_EQ(Field(o, "coverOpen"), "false");
+    EXPECT_EQ(Field(o, "recEmpty"), "false");
+    EXPECT_EQ(Field(o, "recNearEnd"), "false");
+    EXPECT_EQ(Field(o, "checkHealthText"), R"("")");
+    EXPECT_NE(Field(o, "powerState"), "<absent>");
+    EXPECT_EQ(Field(o, "readFailures"), "{}");
+    EXPECT_EQ(r.err, "");
+
+    r = RunQuvo({"status", "--json", "--drawer", "Drawer_01"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.error, "") << r.out;
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    o = parsed.objects[0];
+    EXPECT_EQ(Field(o, "class"), R"("drawer")");
+    EXPECT_EQ(Field(o, "capStatus"), "false");
+    EXPECT_EQ(Field(o, "drawerOpened"), "false");
+    EXPECT_EQ(Field(o, "coverOpen"), "<absent>");
+}
+
+// Catches a failed Open told only on stderr (a fleet reader would see nothing), reported as
+// success, or with codes other than the human line's; and a bad option run anyway.
+TEST_F(ToolStatusTest, JsonFailureIsOneObjectAndAFailedExit) {
+    auto r = RunQuvo({"status", "NoSuch", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    JsonLines parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.error, "") << r.out;
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    auto o = parsed.objects[0];
+    EXPECT_EQ(Field(o, "type"), R"("failure")");
+    EXPECT_EQ(Field(o, "device"), R"("NoSuch")");
+    EXPECT_EQ(Field(o, "error.step"), R"("open")");
+    EXPECT_EQ(Field(o, "error.resultCode"), "109");
+    EXPECT_EQ(Field(o, "error.resultCodeName"), R"("OPOS_E_NOEXIST")");
+    EXPECT_EQ(Field(o, "error.openResult"), "302");
+    EXPECT_EQ(Field(o, "error.openResultName"), R"("OPOS_OR_REGBADNAME")");
+    EXPECT_NE(Field(o, "error.message").find("Open of NoSuch failed"), std::string::npos);
+    EXPECT_NE(r.err.find("Open of NoSuch failed: ResultCode 109 E_NOEXIST"), std::string::npos) << r.err;
+
+    r = RunQuvo({"status", "FailOpen_01", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    EXPECT_EQ(Field(parsed.objects[0], "error.openResultName"), R"("OPOS_ORS_CONFIG")");
+
+    r = RunQuvo({"status", "Receipt", "--json", "--jsonl"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("unknown option '--jsonl'"), std::string::npos) << r.err;
+    r = RunQuvo({"status", "--help"});
+    EXPECT_NE(r.out.find("--json"), std::string::npos) << r.out;
+}
+
+// Catches a JSON watch that ends without a clean close or leaves text that is not JSON.
+TEST_F(ToolStatusTest, JsonWatchEndsWithAStoppedLine) {
+    RunningQuvo watch({"status", "Receipt", "--watch", "--json"});
+    ASSERT_TRUE(watch.Started());
+    ASSERT_TRUE(watch.WaitForOutput(kStateLineStart)) << watch.Out() << watch.Err();
+    EXPECT_EQ(watch.StopWith(SIGINT), 0) << watch.Err();
+    const JsonLines parsed = ParseJsonLines(watch.Out());
+    ASSERT_EQ(parsed.error, "") << watch.Out();
+    ASSERT_EQ(parsed.objects.size(), 2u) << watch.Out();
+    EXPECT_EQ(Field(parsed.objects[1], "type"), R"("stopped")");
+    EXPECT_EQ(Field(parsed.objects[1], "signal"), R"("SIGINT")");
+    EXPECT_EQ(watch.Err(), "");
+}
+
 #ifdef QUVO_SO_BUILT
 
 // A drawer on the printer below; the virtual printer's drawer signal is high while open.
@@ -174,8 +261,11 @@ TEST_F(ToolStatusPrinterTest, WatchPrintsTheCoverOpening) {
         ASSERT_TRUE(watch.WaitForOutput("Watching TM-T88IV")) << watch.Out() << watch.Err();
         printer_.SetCoverOpen(true);
         EXPECT_TRUE(watch.WaitForOutput("StatusUpdate 11 COVER_OPEN\n")) << watch.Out() << watch.Err();
+        // The first report after enabling may hold a COVER_OK of its own: look after the opening.
+        const size_t opened = watch.Out().rfind("StatusUpdate 11 COVER_OPEN\n");
         printer_.SetCoverOpen(false);
-        EXPECT_TRUE(watch.WaitForOutput("StatusUpdate 12 COVER_OK\n")) << watch.Out() << watch.Err();
+        EXPECT_TRUE(watch.WaitForOutput("StatusUpdate 12 COVER_OK\n", std::chrono::seconds(20), opened))
+            << watch.Out() << watch.Err();
         EXPECT_EQ(watch.StopWith(SIGTERM), 0) << watch.Err();
     }
     const auto r = RunQuvo({"status", "TM-T88IV", "--timeout", "0"});
@@ -188,6 +278,69 @@ TEST_F(ToolStatusPrinterTest, UnreachablePrinterIsAFailure) {
     const auto r = RunQuvo({"status", "Nowhere"});
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.err.find("failed: ResultCode"), std::string::npos) << r.err;
+}
+
+// Catches the printer's conditions not reaching the JSON state.
+TEST_F(ToolStatusPrinterTest, JsonStateFollowsThePrinter) {
+    printer_.SetCoverOpen(true);
+    printer_.SetPaper(QVO::Sim::PaperLevel::NearEnd);
+    const auto r = RunQuvo({"status", "Receipt", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const JsonLines parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.error, "") << r.out;
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    const auto& o = parsed.objects[0];
+    EXPECT_EQ(Field(o, "coverOpen"), "true");
+    EXPECT_EQ(Field(o, "recNearEnd"), "true");
+    EXPECT_EQ(Field(o, "recEmpty"), "false");
+    EXPECT_EQ(Field(o, "readFailures"), "{}");
+}
+
+// Catches events that never reach a JSON watch, arrive unflushed or not one per line, or are
+// named wrongly; and a watch that does not close cleanly on SIGTERM.
+TEST_F(ToolStatusPrinterTest, JsonWatchReportsTheCoverAsItMoves) {
+    RunningQuvo watch({"status", "TM-T88IV", "--watch", "--json"});
+    ASSERT_TRUE(watch.Started());
+    ASSERT_TRUE(watch.WaitForOutput(kStateLineStart)) << watch.Out() << watch.Err();
+    printer_.SetCoverOpen(true);
+    const std::string coverOpen = "\"statusName\":\"PTR_SUE_COVER_OPEN\"}\n";
+    ASSERT_TRUE(watch.WaitForOutput(coverOpen)) << watch.Out() << watch.Err();
+    // The first report after enabling may hold a COVER_OK of its own: look after the opening.
+    const size_t opened = watch.Out().rfind(coverOpen);
+    printer_.SetCoverOpen(false);
+    EXPECT_TRUE(watch.WaitForOutput("\"statusName\":\"PTR_SUE_COVER_OK\"}\n", std::chrono::seconds(20), opened))
+        << watch.Out() << watch.Err();
+    EXPECT_EQ(watch.StopWith(SIGTERM), 0) << watch.Err();
+
+    const JsonLines parsed = ParseJsonLines(watch.Out());
+    ASSERT_EQ(parsed.error, "") << watch.Out();
+    std::vector<std::string> updates;
+    for (const auto& o : parsed.objects) {
+        EXPECT_EQ(Field(o, "device"), R"("TM-T88IV")");
+        if (Field(o, "type") == R"("status")") updates.push_back(Field(o, "status") + " " + Field(o, "statusName"));
+    }
+    ASSERT_GE(updates.size(), 2u) << watch.Out();
+    EXPECT_EQ(updates[updates.size() - 2], R"(11 "PTR_SUE_COVER_OPEN")") << watch.Out();
+    EXPECT_EQ(updates.back(), R"(12 "PTR_SUE_COVER_OK")") << watch.Out();
+    ASSERT_FALSE(parsed.objects.empty());
+    EXPECT_EQ(Field(parsed.objects.back(), "type"), R"("stopped")");
+    EXPECT_EQ(Field(parsed.objects.back(), "signal"), R"("SIGTERM")");
+}
+
+// Catches an absent printer reported only on stderr, or as success.
+TEST_F(ToolStatusPrinterTest, JsonAbsentPrinterIsAFailureObject) {
+    Import(Entry(L"Nowhere", 1));  // port 1 on loopback: refused
+    const auto r = RunQuvo({"status", "Nowhere", "--json"});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    const JsonLines parsed = ParseJsonLines(r.out);
+    ASSERT_EQ(parsed.error, "") << r.out;
+    ASSERT_EQ(parsed.objects.size(), 1u) << r.out;
+    const auto& o = parsed.objects[0];
+    EXPECT_EQ(Field(o, "type"), R"("failure")");
+    EXPECT_EQ(Field(o, "device"), R"("Nowhere")");
+    EXPECT_NE(Field(o, "error.resultCode"), "0");
+    EXPECT_NE(Field(o, "error.resultCode"), "<absent>");
+    EXPECT_NE(Field(o, "error.message").find("failed: ResultCode"), std::string::npos) << r.out;
 }
 
 #endif  // QUVO_SO_BUILT

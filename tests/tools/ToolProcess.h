@@ -118,23 +118,24 @@ public:
 
     bool Started() const { return pid_ > 0; }
 
-    // Reads standard output until it holds `text` (true) or the deadline or the end of the
-    // output comes first (false).
-    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    // Reads standard output until it holds `text` at or after offset `from` (true) or the
+    // deadline or the end of the output comes first (false).
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                       size_t from = 0) {
         bool ended = false;
         WaitUntil(
             [&] {
-                if (out_.find(text) != std::string::npos) return true;
+                if (out_.find(text, from) != std::string::npos) return true;
                 pollfd p{readFd_, POLLIN, 0};
                 if (poll(&p, 1, 0) <= 0) return false;
                 char chunk[512];
                 const ssize_t n = read(readFd_, chunk, sizeof chunk);
                 if (n <= 0) return ended = true;
                 out_.append(chunk, static_cast<size_t>(n));
-                return out_.find(text) != std::string::npos;
+                return out_.find(text, from) != std::string::npos;
             },
             timeout);
-        return !ended && out_.find(text) != std::string::npos;
+        return !ended && out_.find(text, from) != std::string::npos;
     }
 
     // Sends `signal` and waits for the child to end; its exit code, -1 when it did not exit
