@@ -11,14 +11,11 @@
 namespace QVO::Printer {
 
 namespace {
-// Built in place and only ever moved by construction: assigning a pmr vector would copy the
-// bytes into the target's heap instead of keeping the one chosen here.
-std::pmr::vector<uint8_t> CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t> bytes,
-                                     std::span<const uint8_t> request) {
-    // Zero-filled, then copied in whole: inserting through the heap's allocator would
-    // construct the bytes one at a time, which costs milliseconds for a large output.
+// The output and its process-ID request, one after the other in one block of the heap chosen
+// by their size.
+HeapBlock CopyToHeap(OutputHeaps& heaps, std::span<const uint8_t> bytes, std::span<const uint8_t> request) {
     const auto copy = [&](std::pmr::memory_resource* heap) {
-        std::pmr::vector<uint8_t> data(bytes.size() + request.size(), heap);
+        HeapBlock data(heap, bytes.size() + request.size());
         if (!bytes.empty()) std::memcpy(data.data(), bytes.data(), bytes.size());
         if (!request.empty()) std::memcpy(data.data() + bytes.size(), request.data(), request.size());
         return data;
@@ -38,14 +35,14 @@ std::shared_ptr<CPrinterOutTask> CPrinterOutTask::Create(int32_t outputId, std::
                                                          std::shared_ptr<OutputHeaps> heaps,
                                                          std::span<const uint8_t> bytes,
                                                          std::span<const uint8_t> request, uint32_t processId) {
-    std::pmr::vector<uint8_t> data = CopyToHeap(*heaps, bytes, request);
+    HeapBlock data = CopyToHeap(*heaps, bytes, request);
     return std::make_shared<CPrinterOutTask>(outputId, std::move(port), std::move(events), std::move(heaps),
                                              std::move(data), request.empty() ? 0 : processId);
 }
 
 CPrinterOutTask::CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port,
                                  std::shared_ptr<CPrinterEventObject> events, std::shared_ptr<OutputHeaps> heaps,
-                                 std::pmr::vector<uint8_t> data, uint32_t processId)
+                                 HeapBlock data, uint32_t processId)
     : outputId_(outputId),
       port_(std::move(port)),
       events_(std::move(events)),

@@ -7,15 +7,14 @@
 #include <memory>
 #include <memory_resource>
 #include <span>
-#include <vector>
 
 #include "so/base/TaskInterfaces.h"
+#include "so/printer/OutputHeaps.h"
 
 namespace QVO::Printer {
 
 class CPrinterPort;
 class CPrinterEventObject;
-class OutputHeaps;
 
 inline constexpr int32_t kNoOutputId = -1;
 // Longest wait for the port lock before an output counts as not written.
@@ -38,7 +37,7 @@ public:
                                                    std::span<const uint8_t> request = {}, uint32_t processId = 0);
 
     CPrinterOutTask(int32_t outputId, std::shared_ptr<CPrinterPort> port, std::shared_ptr<CPrinterEventObject> events,
-                    std::shared_ptr<OutputHeaps> heaps, std::pmr::vector<uint8_t> data, uint32_t processId = 0);
+                    std::shared_ptr<OutputHeaps> heaps, HeapBlock data, uint32_t processId = 0);
     virtual ~CPrinterOutTask() = default;
 
     int32_t Execute() override;
@@ -53,7 +52,7 @@ public:
     int32_t IsCancelled() override { return cancelled_.load(); }
 
     std::size_t Size() const { return data_.size(); }
-    const std::pmr::memory_resource* Heap() const { return data_.get_allocator().resource(); }
+    const std::pmr::memory_resource* Heap() const { return data_.resource(); }
 
 private:
     const int32_t outputId_;
@@ -61,7 +60,7 @@ private:
     const std::shared_ptr<CPrinterEventObject> events_;
     // Declared before the data: members go in reverse order, so the copy is given back first.
     const std::shared_ptr<OutputHeaps> heaps_;
-    const std::pmr::vector<uint8_t> data_;
+    const HeapBlock data_;
     const uint32_t processId_;
     std::atomic<int32_t> running_{0};
     std::atomic<int32_t> cancelled_{0};

@@ -2,6 +2,7 @@
 #include "so/printer/OutputHeaps.h"
 
 #include <new>
+#include <utility>
 
 namespace QVO::Printer {
 
@@ -25,6 +26,16 @@ void BoundedPool::do_deallocate(void* p, std::size_t bytes, std::size_t alignmen
     Platform::MutexLock lock(mutex_);
     pool_.deallocate(p, bytes, alignment);
     inUse_ -= bytes;
+}
+
+HeapBlock::HeapBlock(std::pmr::memory_resource* heap, std::size_t size)
+    : heap_(heap), size_(size), data_(size == 0 ? nullptr : static_cast<uint8_t*>(heap->allocate(size, 1))) {}
+
+HeapBlock::HeapBlock(HeapBlock&& other) noexcept
+    : heap_(other.heap_), size_(std::exchange(other.size_, 0)), data_(std::exchange(other.data_, nullptr)) {}
+
+HeapBlock::~HeapBlock() {
+    if (data_ != nullptr) heap_->deallocate(data_, size_, 1);
 }
 
 OutputHeaps::OutputHeaps() : small_(kSmallHeapMaximum) {}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory_resource>
 
 #include "platform/sync/Mutex.h"
@@ -29,6 +30,30 @@ private:
     mutable Platform::Mutex mutex_;
     std::size_t inUse_ QUVO_GUARDED_BY(mutex_) = 0;
     std::pmr::unsynchronized_pool_resource pool_ QUVO_GUARDED_BY(mutex_);
+};
+
+// Bytes taken from one heap and given back to the same heap when the block goes. They are not
+// initialised: the copy that fills the block writes every byte, and a zero-fill first would
+// cost a second pass over a large output. Move-only; not thread-safe (one owner).
+class HeapBlock {
+public:
+    HeapBlock(std::pmr::memory_resource* heap, std::size_t size);
+    HeapBlock(HeapBlock&& other) noexcept;
+    HeapBlock& operator=(HeapBlock&&) = delete;
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+    ~HeapBlock();
+
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const std::pmr::memory_resource* resource() const { return heap_; }
+
+private:
+    std::pmr::memory_resource* heap_;
+    std::size_t size_;
+    uint8_t* data_;
 };
 
 // The heaps of one output worker. Outputs up to kSmallOutputLimit bytes come from the small
