@@ -29,7 +29,8 @@ dpkg -L quvo | sort >"$WORK/installed.list"
 command -v quvo >/dev/null || fail "quvo is not on PATH"
 [ -d /etc/quvo/dosdevices ] || fail "/etc/quvo/dosdevices was not made"
 [ "$(stat -c %a /run/lock/quvo)" = 1777 ] || fail "/run/lock/quvo is not sticky and world-writable"
-grep -q "libQUVOSO.so" /etc/quvo/HKLM.reg || fail "the service object was not registered per machine"
+SO_LIBRARY=$(grep '/quvo/libQUVOSO.so$' "$WORK/installed.list")
+grep -qF "\"$SO_LIBRARY\"" /etc/quvo/HKLM.reg || fail "the installed service object was not registered per machine"
 
 step "a printer and its drawer set up from the terminal, a virtual printer on their port"
 quvo config drawer delete FrontDrawer >/dev/null 2>&1 || true  # from an earlier run
@@ -74,6 +75,6 @@ for dir in /usr/include/quvo /usr/share/quvo /usr/lib/x86_64-linux-gnu/quvo /usr
   [ ! -e "$dir" ] || fail "$dir is left after removal"
 done
 [ -f /etc/quvo/HKLM.reg ] || fail "the configuration was not kept"
-! grep -q "libQUVOSO.so" /etc/quvo/HKLM.reg || fail "the service object is still registered"
+! grep -qF "$SO_LIBRARY" /etc/quvo/HKLM.reg || fail "the service object is still registered"
 grep -q "FrontCounter" /etc/quvo/HKLM.reg || fail "the printer entry was not kept"
 echo "package-test: passed"
