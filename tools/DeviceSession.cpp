@@ -9,32 +9,11 @@
 #include "constants/OposConstants.h"
 #include "platform/registry/RegText.h"
 #include "tools/Command.h"
+#include "tools/OposNames.h"
 
 namespace QVO::Tools {
 
-namespace {
-struct CodeName {
-    int32_t code;
-    const char* name;
-};
-
-constexpr CodeName kResultCodes[] = {
-    {Opos::OPOS_SUCCESS, "SUCCESS"},         {Opos::OPOS_E_CLOSED, "E_CLOSED"},
-    {Opos::OPOS_E_CLAIMED, "E_CLAIMED"},     {Opos::OPOS_E_NOTCLAIMED, "E_NOTCLAIMED"},
-    {Opos::OPOS_E_NOSERVICE, "E_NOSERVICE"}, {Opos::OPOS_E_DISABLED, "E_DISABLED"},
-    {Opos::OPOS_E_ILLEGAL, "E_ILLEGAL"},     {Opos::OPOS_E_NOHARDWARE, "E_NOHARDWARE"},
-    {Opos::OPOS_E_OFFLINE, "E_OFFLINE"},     {Opos::OPOS_E_NOEXIST, "E_NOEXIST"},
-    {Opos::OPOS_E_EXISTS, "E_EXISTS"},       {Opos::OPOS_E_FAILURE, "E_FAILURE"},
-    {Opos::OPOS_E_TIMEOUT, "E_TIMEOUT"},     {Opos::OPOS_E_BUSY, "E_BUSY"},
-    {Opos::OPOS_E_EXTENDED, "E_EXTENDED"},
-};
-}  // namespace
-
-std::string ResultCodeText(int32_t rc) {
-    for (const CodeName& entry : kResultCodes)
-        if (entry.code == rc) return std::to_string(rc) + " " + entry.name;
-    return std::to_string(rc);
-}
+std::string ResultCodeText(int32_t rc) { return OposNames::Decoded(&OposNames::kResultCodes, rc); }
 
 bool ParseDecimal(const char* text, long long low, long long high, int32_t& out) {
     errno = 0;
