@@ -25,12 +25,6 @@ int32_t JustificationOf(uint8_t letter) {
     if (letter == 'r') return kJustifyRight;
     return kJustifyLeft;
 }
-
-// Widths only grow; a text long enough to pass the int range is held at its top.
-int32_t Grow(int32_t a, int32_t b) {
-    const int64_t sum = static_cast<int64_t>(a) + b;
-    return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
-}
 }  // namespace
 
 int32_t CPrinterBase::FormatStringToOutBuffer(PrinterBuffer& target, std::span<const uint8_t> input,

@@ -14,12 +14,6 @@ constexpr uint8_t kLineFeed = 0x0A;
 // Extra feed in front of a line of taller characters: motion units, or dots sideways.
 constexpr int32_t kTallLineGap = 6;
 constexpr int32_t kTallLineGapSideways = 3;
-
-// Totals only grow; held at the int range's top.
-int32_t Grow(int32_t a, int32_t b) {
-    const int64_t sum = static_cast<int64_t>(a) + b;
-    return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
-}
 }  // namespace
 
 // The area's limits for this call. A page line runs across the area (dots) and lines stack

@@ -2,7 +2,9 @@
 // call, holding that call's working state (engine-internal; not part of the library's API).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +13,12 @@
 #include "so/printer/CPrinterBase.h"
 
 namespace QVO::Printer {
+
+// Widths and totals only grow; a text long enough to pass the int range is held at its top.
+inline int32_t Grow(int32_t a, int32_t b) {
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    return static_cast<int32_t>(std::min<int64_t>(sum, std::numeric_limits<int32_t>::max()));
+}
 
 // One parsed ESC | [*] [!] [number] [lowercase] UPPERCASE sequence.
 struct EscapeSequence {
