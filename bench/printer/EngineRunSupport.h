@@ -40,8 +40,11 @@ inline constexpr auto kCheckPause = std::chrono::milliseconds(1);
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Raster images (GS v 0) to at least `bytes`, then a marker line the printer traces once it
-// has taken everything before it.
-inline std::vector<uint8_t> PrintJob(size_t bytes) {
+// has taken everything before it. Jobs sent to one printer one after the other need markers
+// of their own: `number` goes into it.
+inline std::string EndMarker(int number) { return std::string(kEndMarker) + " " + std::to_string(number); }
+
+inline std::vector<uint8_t> PrintJob(size_t bytes, int number = 0) {
     std::vector<uint8_t> job;
     job.reserve(bytes + 64);
     for (int image = 0; job.size() < bytes; ++image) {
@@ -52,27 +55,28 @@ inline std::vector<uint8_t> PrintJob(size_t bytes) {
         job.insert(job.end(), header, header + sizeof header);
         for (int i = 0; i < rows * kRasterWidthBytes; ++i) job.push_back(((i / 8 + image) % 3) == 0 ? 0xAA : 0x00);
     }
-    job.insert(job.end(), kEndMarker, kEndMarker + std::strlen(kEndMarker));
+    const std::string marker = EndMarker(number);
+    job.insert(job.end(), marker.begin(), marker.end());
     job.push_back('\n');
     return job;
 }
 
 // Looks at the end of the printer's log only: copying the whole log at every check would hold
 // the printer's lock long enough to slow the very transfer being measured.
-inline bool Delivered(const Sim::VirtualPrinter& printer) {
-    static const std::string marker = std::string("text \"") + kEndMarker + "\"";
+inline bool Delivered(const Sim::VirtualPrinter& printer, int number) {
+    const std::string marker = "text \"" + EndMarker(number) + "\"";
     constexpr size_t kTailEntries = 16;
     const std::vector<std::string> trace = printer.TraceTail(kTailEntries);
     return std::find(trace.rbegin(), trace.rend(), marker) != trace.rend();
 }
 
-// Waits for the printer to have the whole job; false when it did not come in time or
+// Waits for the printer to have the whole job `number`; false when it did not come in time or
 // `failed` said it never will.
 inline bool WaitDelivered(
-    const Sim::VirtualPrinter& printer, Clock::time_point& when,
+    const Sim::VirtualPrinter& printer, Clock::time_point& when, int number = 0,
     const std::function<bool()>& failed = [] { return false; }) {
     const Clock::time_point giveUp = Clock::now() + kDeliveryLimit;
-    while (!Delivered(printer)) {
+    while (!Delivered(printer, number)) {
         if (Clock::now() > giveUp || failed()) return false;
         std::this_thread::sleep_for(kCheckPause);
     }
@@ -227,41 +231,62 @@ struct JobTimes {
     std::string failure;
 };
 
-// One asynchronous job through a TM-T88IV engine with the product's own worker timing.
+// A TM-T88IV engine with the product's own worker timing, opened on its own virtual printer
+// and kept open for as many asynchronous jobs as the caller sends, as an application does.
+class LiveEngine {
+public:
+    ~LiveEngine() {
+        if (engine_) CloseEngine(*engine_);
+    }
+
+    // Empty when it opened; else why not.
+    std::string Open(LinkKind kind, const RunDirs& dirs, uint32_t rate = 0) {
+        if (!printer_.Start(kind, dirs)) return "the virtual printer did not start";
+        printer_.printer.SetRate(rate);
+        engine_ = EnabledEngine(L"TM-T88IV", PortType(kind), printer_.SettingsText(kind), dirs.env, sink_);
+        if (!engine_) return "the engine did not open";
+        engine_->SetAsyncMode(1);
+        return {};
+    }
+
+    // One job, made by PrintJob with this `number`, handed over as PrintNormal hands over its
+    // output; timed from the hand-over.
+    JobTimes Run(const std::vector<uint8_t>& job, int number) {
+        JobTimes times;
+        const int completedBefore = sink_.Completed();
+        PrinterBuffer buffer;
+        buffer.Append(job.data(), job.size());
+        const Clock::time_point start = Clock::now();
+        Clock::time_point done;
+        const bool sent = engine_->Output(buffer) == 0;
+        const bool delivered =
+            sent && WaitDelivered(printer_.printer, done, number, [&] { return sink_.Errors() > 0; });
+        if (!delivered) done = Clock::now();
+        times.delivered = Seconds(done - start);
+        // The completion follows the printer's answer, which comes after the last byte arrived.
+        if (delivered) {
+            const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+            while (sink_.Completed() == completedBefore && sink_.Errors() == 0 && Clock::now() < limit)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (sink_.Completed() > completedBefore) times.complete = Seconds(sink_.CompletedAt() - start);
+        if (!delivered)
+            times.failure = sink_.Errors() > 0 ? sink_.LastError() : "the printer did not get the whole job";
+        return times;
+    }
+
+private:
+    BenchPrinter printer_;
+    CountingSink sink_;
+    std::unique_ptr<BenchEngine> engine_;
+};
+
+// One asynchronous job through an engine opened for it alone.
 inline JobTimes EngineJob(const std::vector<uint8_t>& job, uint32_t rate, LinkKind kind, const RunDirs& dirs) {
+    LiveEngine live;
     JobTimes times;
-    BenchPrinter p;
-    if (!p.Start(kind, dirs)) {
-        times.failure = "the virtual printer did not start";
-        return times;
-    }
-    p.printer.SetRate(rate);
-    CountingSink sink;
-    std::unique_ptr<BenchEngine> engine =
-        EnabledEngine(L"TM-T88IV", PortType(kind), p.SettingsText(kind), dirs.env, sink);
-    if (!engine) {
-        times.failure = "the engine did not open";
-        return times;
-    }
-    engine->SetAsyncMode(1);
-    PrinterBuffer buffer;
-    buffer.Append(job.data(), job.size());
-    const Clock::time_point start = Clock::now();
-    Clock::time_point done;
-    const bool sent = engine->Output(buffer) == 0;
-    const bool delivered = sent && WaitDelivered(p.printer, done, [&] { return sink.Errors() > 0; });
-    if (!delivered) done = Clock::now();
-    times.delivered = Seconds(done - start);
-    // The completion follows the printer's answer, which comes after the last byte arrived.
-    if (delivered) {
-        const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
-        while (sink.Completed() == 0 && sink.Errors() == 0 && Clock::now() < limit)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (sink.Completed() > 0) times.complete = Seconds(sink.CompletedAt() - start);
-    if (!delivered) times.failure = sink.Errors() > 0 ? sink.LastError() : "the printer did not get the whole job";
-    CloseEngine(*engine);
-    return times;
+    times.failure = live.Open(kind, dirs, rate);
+    return times.failure.empty() ? live.Run(job, 0) : times;
 }
 
 }  // namespace QVO::Bench
