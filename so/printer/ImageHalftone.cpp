@@ -1,5 +1,7 @@
 // Decoded pictures to the printer's 1-bit raster: nearest-neighbour scaling, grey values,
-// error-diffusion halftoning and packing, two raster rows at a time.
+// error-diffusion halftoning and packing. The vector path (ImageHalftoneWavefront.cpp) does
+// sixteen rows at a time; this file holds the portable path, two rows at a time, which gives the
+// same bytes and serves builds without it and widths beyond it.
 #include "so/printer/ImageRaster.h"
 
 #include <algorithm>
@@ -7,21 +9,13 @@
 #include <cstring>
 #include <span>
 
+#include "so/printer/ImageHalftoneKernels.h"
+
 namespace QVO::Printer::Image {
 
 namespace {
 
-constexpr size_t kRgb = 3;
-constexpr int32_t kThreshold = 128;
-constexpr int32_t kWhite = 255;
-constexpr int32_t kErrorShift = 4;  // the four weights add up to 16
-constexpr int32_t kWeightBelow = 7;
-constexpr int32_t kWeightRight = 5;
-constexpr int32_t kWeightBelowRight = 3;
-// A packed byte of exactly this value goes out as kDleSubstitute: 0x10 is DLE, which some
-// printers take as the start of a real-time command even inside image data.
-constexpr uint8_t kDle = 0x10;
-constexpr uint8_t kDleSubstitute = 0x20;
+using namespace Kernels;
 
 // The luminance weights.
 constexpr float kWeightRed = 0.29891f;
@@ -32,40 +26,6 @@ constexpr float kWeightBlue = 0.11448f;
 int32_t GreyOfWeighted(float weighted) {
     const float luminance = (weighted * 255.0f / 255.0f + 255.0f - 255.0f) / 255.0f;
     return static_cast<int32_t>(255.0f * luminance);
-}
-
-// The same grey value without floating point. With S = 29891 r + 58661 g + 11448 b, Grey is
-// S / 100000 (rounded down) for every colour but a few whose S lies 1 to 3 below a multiple of
-// 100000, where the float rounding above decides (the tests check all 2^24 colours). The
-// tables hold each channel's share of S / 100000 in 32.32 fixed point, rounded down. A sum
-// whose fraction is at or beyond the middle between 99996 and 99997 hundred-thousandths goes
-// to the float formula; so would one that fell a unit or two short of a whole number, but the
-// 3 units added to one table lift such sums to it (never past the next one), so that pure
-// greys, whose S is a multiple of 100000, stay on the fast path.
-constexpr uint64_t kShareScale = 100000;
-constexpr uint64_t kFixedOne = uint64_t{1} << 32;
-constexpr uint64_t kTableBias = 3;
-constexpr uint32_t kNearWhole = static_cast<uint32_t>((uint64_t{99996} * kFixedOne + kFixedOne / 2) / kShareScale);
-
-constexpr std::array<uint64_t, 256> ShareTable(uint64_t weight, uint64_t bias) {
-    std::array<uint64_t, 256> table{};
-    for (uint64_t i = 0; i < table.size(); ++i) table[i] = i * weight * kFixedOne / kShareScale + bias;
-    return table;
-}
-constexpr std::array<uint64_t, 256> kRedShare = ShareTable(29891, 0);
-constexpr std::array<uint64_t, 256> kGreenShare = ShareTable(58661, 0);
-constexpr std::array<uint64_t, 256> kBlueShare = ShareTable(11448, kTableBias);
-
-inline int32_t FastGrey(const uint8_t* p) {
-    const uint64_t sum = kRedShare[p[0]] + kGreenShare[p[1]] + kBlueShare[p[2]];
-    if (static_cast<uint32_t>(sum) >= kNearWhole) [[unlikely]]
-        return Grey(p[0], p[1], p[2]);
-    return static_cast<int32_t>(sum >> 32);
-}
-
-int32_t SourceIndex(int32_t destination, float scale, int32_t limit) {
-    const auto index = static_cast<int64_t>(static_cast<float>(destination) / scale);
-    return static_cast<int32_t>(std::clamp<int64_t>(index, 0, limit - 1));
 }
 
 // One raster row's diffusion state: the error carried right, and the two terms of the row
@@ -81,7 +41,7 @@ struct RowState {
 // row, and below x what this row leaves for the next; errors[-1] is a spare slot. The error
 // terms are full ints: 7 x 127 does not fit a byte, and a wrapped term turns a strong error
 // into its opposite. No branch depends on the dot: mid greys would mispredict every other one.
-inline void DiffuseDot(RowState& s, const int32_t* greys, int32_t* errors, uint8_t* dots, size_t x) {
+inline void DiffuseDot(RowState& s, const uint8_t* greys, int32_t* errors, uint8_t* dots, size_t x) {
     const int32_t v = greys[x] + ((errors[x] + s.carry) >> kErrorShift);
     const int32_t black = v < kThreshold ? 1 : 0;
     const int32_t e = v - (kWhite & (black - 1));  // v when black, else v - 255
@@ -98,7 +58,7 @@ inline void DiffuseDot(RowState& s, const int32_t* greys, int32_t* errors, uint8
 // rows interleaved keep it busy (the halftoning takes about 40% less time).
 constexpr size_t kLag = 2;
 
-void DiffuseTwoRows(const int32_t* upper, const int32_t* lower, int32_t* errors, uint8_t* upperDots, uint8_t* lowerDots,
+void DiffuseTwoRows(const uint8_t* upper, const uint8_t* lower, int32_t* errors, uint8_t* upperDots, uint8_t* lowerDots,
                     size_t n) {
     RowState a, b;
     size_t x = 0;
@@ -112,23 +72,17 @@ void DiffuseTwoRows(const int32_t* upper, const int32_t* lower, int32_t* errors,
     errors[n - 1] = b.pending;
 }
 
-void DiffuseRow(const int32_t* greys, int32_t* errors, uint8_t* dots, size_t n) {
+void DiffuseRow(const uint8_t* greys, int32_t* errors, uint8_t* dots, size_t n) {
     RowState s;
     for (size_t x = 0; x < n; ++x) DiffuseDot(s, greys, errors, dots, x);
     errors[n - 1] = s.pending;
 }
 
-// Eight dots (one byte each, 0 or 1, the leftmost first) to one raster byte, the leftmost the
-// most significant bit: the multiplication moves byte i's bit to bit 63 - i and nothing else
-// reaches the top byte.
-constexpr uint64_t kGatherBits = 0x8040201008040201;
-
 void PackRow(const uint8_t* dots, size_t n, uint8_t* out) {
     for (size_t i = 0; i < n; i += kGranularity) {
         uint64_t eight = 0;
         std::memcpy(&eight, dots + i, sizeof eight);
-        const auto byte = static_cast<uint8_t>((eight * kGatherBits) >> 56);
-        out[i / kGranularity] = byte == kDle ? kDleSubstitute : byte;
+        out[i / kGranularity] = PackEight(eight);
     }
 }
 
@@ -150,8 +104,8 @@ public:
         int32_t y = 0;
         int32_t* errors = errors_.data() + 1;
         for (; y + 1 < high; y += 2) {
-            const int32_t* upper = GreysOf(y);
-            const int32_t* lower = GreysOf(y + 1);
+            const uint8_t* upper = GreysOf(y);
+            const uint8_t* lower = GreysOf(y + 1);
             DiffuseTwoRows(upper, lower, errors, dots_[0].data(), dots_[1].data(), n_);
             PackRow(dots_[0].data(), n_, raster + size_t(y) * rowBytes);
             PackRow(dots_[1].data(), n_, raster + size_t(y + 1) * rowBytes);
@@ -164,27 +118,30 @@ public:
 
 private:
     // Enlarged images repeat source rows: their grey values are worked out once.
-    const int32_t* GreysOf(int32_t y) {
+    const uint8_t* GreysOf(int32_t y) {
         const int32_t sy = SourceIndex(y, scale_, image_.height);
         if (sy == lastSource_) return greys_[last_].data();
         last_ = (last_ + 1) % greys_.size();
         lastSource_ = sy;
         const uint8_t* row = image_.rgb.get() + size_t(sy) * size_t(image_.width) * kRgb;
-        int32_t* out = greys_[last_].data();
-        for (size_t x = 0; x < n_; ++x) out[x] = FastGrey(row + offsets_[x]);
-        return out;
+        const uint8_t* end = image_.rgb.get() + size_t(image_.height) * size_t(image_.width) * kRgb;
+        GreyRow(row, offsets_.data(), n_, end, greys_[last_].data());
+        return greys_[last_].data();
     }
 
     const RgbImage& image_;
     float scale_;
     size_t n_;
     std::vector<uint32_t> offsets_;
-    std::array<std::vector<int32_t>, 3> greys_;
+    std::array<std::vector<uint8_t>, 3> greys_;
     size_t last_ = 0;
     int32_t lastSource_ = -1;
     std::vector<int32_t> errors_;
     std::array<std::vector<uint8_t>, 2> dots_;
 };
+
+// GreyValues works through the pixels this many at a time.
+constexpr size_t kGreyChunk = 512;
 
 }  // namespace
 
@@ -195,7 +152,13 @@ int32_t Grey(uint8_t r, uint8_t g, uint8_t b) {
 
 void GreyValues(std::span<const uint8_t> rgb, std::span<int32_t> greys) {
     const size_t n = std::min(rgb.size() / kRgb, greys.size());
-    for (size_t i = 0; i < n; ++i) greys[i] = FastGrey(rgb.data() + i * kRgb);
+    std::array<uint8_t, kGreyChunk> chunk;
+    const uint8_t* end = rgb.data() + n * kRgb;
+    for (size_t first = 0; first < n; first += kGreyChunk) {
+        const size_t count = std::min(kGreyChunk, n - first);
+        GreyRow(rgb.data() + first * kRgb, nullptr, count, end, chunk.data());
+        std::copy_n(chunk.begin(), count, greys.begin() + static_cast<std::ptrdiff_t>(first));
+    }
 }
 
 void Halftone(const RgbImage& image, const Scaled& out, std::vector<uint8_t>& raster) {
@@ -205,6 +168,7 @@ void Halftone(const RgbImage& image, const Scaled& out, std::vector<uint8_t>& ra
     const int32_t high = std::min(out.dotsHigh, out.height);
     if (wide <= 0 || high <= 0 || image.width <= 0 || image.height <= 0 || out.scale <= 0.0f) return;
     if (!image.rgb) return;
+    if (HalftoneWavefront(image, out.scale, static_cast<size_t>(wide), high, raster.data(), rowBytes)) return;
     Halftoner(image, out, static_cast<size_t>(wide)).Run(high, raster.data(), rowBytes);
 }
 

@@ -1,7 +1,7 @@
-// The fixed-point grey values and the two-rows-at-a-time halftoning give exactly the bytes
-// of the plain float formula and the one-row-at-a-time diffusion they replace, kept here as
-// the reference: every colour, and pictures scaled up, down and as they are, at widths and
-// heights that are and are not whole bytes.
+// The fixed-point and vector grey values and the many-rows-at-a-time halftoning give exactly
+// the bytes of the plain float formula and the one-row-at-a-time diffusion they replace, kept
+// here as the reference: every colour, and pictures scaled up, down and as they are, at widths
+// and heights that are and are not whole bytes or whole groups of rows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -171,6 +171,58 @@ TEST(ImageRasterSameOutput, HalftoneMatchesTheReferenceAtEverySize) {
         }
     }
     EXPECT_GE(checked, 50);
+}
+
+// The fast paths run many raster rows at a time, each a few dots behind the one above, and
+// read pixels four bytes at a time: every width and height around those units, enlargements
+// whose repeated source rows straddle groups of rows, pictures whose last pixel ends the
+// pixel memory (under the address sanitizer a read past it fails), and a width beyond the
+// vector path, which the portable path takes.
+TEST(ImageRasterSameOutput, HalftoneMatchesTheReferenceAtTheEdgesOfTheFastPaths) {
+    int checked = 0;
+    const auto check = [&checked](const RgbImage& image, int32_t width, const std::string& name) {
+        Scaled s;
+        ASSERT_TRUE(ScaleTo({image.width, image.height}, width, s)) << name;
+        std::vector<uint8_t> raster;
+        Halftone(image, s, raster);
+        EXPECT_EQ(FirstDifference(raster, Reference::Halftone(image, s), s.width / 8), "same")
+            << name << " at width " << width << " (" << s.dotsWide << " x " << s.dotsHigh << " dots)";
+        ++checked;
+    };
+    for (int32_t w = 1; w <= 20; ++w)
+        for (int32_t h = 1; h <= 25; ++h) check(Photo(w, h, uint32_t(w * 31 + h)), kWidthAsIs, "small");
+    // Three, five and seven source rows enlarged: rows repeat two to eleven times.
+    for (int32_t h : {3, 5, 7})
+        for (int32_t width : {8, 12, 17, 24, 31, 40, 77}) check(Photo(7, h, uint32_t(h)), width, "enlarged");
+    for (int32_t h : {7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33})
+        check(Photo(576, h, uint32_t(h)), kWidthAsIs, "rows");
+    check(Photo(16384, 3, 6), kWidthAsIs, "widest");
+    check(Photo(400, 1, 7), 16390, "wider than the vector path");
+    EXPECT_EQ(checked, 20 * 25 + 3 * 7 + 12 + 2);
+}
+
+// Grey values of runs of 1 to 40 pixels that end their memory, with colours that take the float
+// formula at every position of the vector groups: the same values as the reference.
+TEST(ImageRasterSameOutput, GreyValuesAtEveryRunLength) {
+    const RgbImage nearWhole = NearWholeColours();
+    std::vector<const uint8_t*> floatDecides;  // where the float rounding differs from S / 100000
+    for (int32_t y = 0; y < nearWhole.height && floatDecides.size() < 40; ++y)
+        for (int32_t x = 0; x < nearWhole.width && floatDecides.size() < 40; ++x) {
+            const uint8_t* p = nearWhole.Pixel(x, y);
+            if (Reference::Grey(p) != int32_t((29891 * p[0] + 58661 * p[1] + 11448 * p[2]) / 100000))
+                floatDecides.push_back(p);
+        }
+    ASSERT_EQ(floatDecides.size(), 40u);
+    const RgbImage photo = Photo(40, 1, 8);
+    for (size_t n = 1; n <= 40; ++n) {
+        std::vector<uint8_t> rgb(n * 3);
+        for (size_t i = 0; i < n; ++i)
+            std::copy_n(i % 3 == n % 3 ? floatDecides[i] : photo.Pixel(int32_t(i), 0), 3, &rgb[i * 3]);
+        std::vector<int32_t> greys(n, -1);
+        GreyValues(rgb, greys);
+        for (size_t i = 0; i < n; ++i)
+            EXPECT_EQ(greys[i], Reference::Grey(&rgb[i * 3])) << "pixel " << i << " of " << n;
+    }
 }
 
 }  // namespace
