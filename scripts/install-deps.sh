@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config   # toolchain
   libgtest-dev libgmock-dev googletest libbenchmark-dev # tests and benchmarks
   clang libclang-rt-14-dev clang-format                 # fuzz targets, lock analysis, style
-  libzint-dev libstb-dev libspng-dev                    # barcode sizing, image decoding
+  libzint-dev libstb-dev libspng-dev libdeflate-dev     # barcode sizing, image decoding
   zbar-tools fonts-dejavu-core                          # virtual printer: reading back, glyphs
   qt6-base-dev                                          # the configuration utility
   python3-dev python3-pybind11 python3-pytest python3-pil # the Python module, its tests, bench

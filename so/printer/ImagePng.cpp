@@ -1,4 +1,5 @@
-// PNG decoding with libspng, with the size limits applied to the header before decoding.
+// PNG decoding: the fast path for the common kinds, libspng for the rest, with the size limits
+// applied to the header before decoding.
 #include "so/printer/ImagePng.h"
 
 #include <spng.h>
@@ -7,6 +8,8 @@
 #include <array>
 #include <cstdlib>
 #include <memory>
+
+#include "so/printer/ImagePngFast.h"
 
 namespace QVO::Printer::Image::Png {
 
@@ -23,11 +26,6 @@ struct ContextFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
-
-bool WithinLimits(uint32_t width, uint32_t height) {
-    return width > 0 && height > 0 && width <= uint32_t(kMaxSide) && height <= uint32_t(kMaxSide) &&
-           uint64_t{width} * height <= uint64_t(kMaxPixels);
-}
 
 // The compressed stream's own checksum (Adler-32) is not checked, as stb_image never checked
 // it: about 4% of the decoding time. A damaged stream still fails on its structure or length.
@@ -48,6 +46,8 @@ bool HasSignature(std::span<const uint8_t> bytes) {
 }
 
 Status Decode(std::span<const uint8_t> bytes, RgbImage& image) {
+    // Anything the fast path does not take, damaged files included, is decided here as before.
+    if (DecodeFast(bytes, image)) return Status::Ok;
     Context ctx = OpenContext(bytes);
     if (!ctx) return Status::NotDecodable;
     spng_ihdr ihdr{};

@@ -1,4 +1,4 @@
-// Image files to the printer's 1-bit raster: header reading and decoding (libspng for PNG,
+// Image files to the printer's 1-bit raster: header reading and decoding (PNG in ImagePng.h,
 // stb_image for BMP, JPEG and GIF, into one RGB buffer), the size rule, nearest-neighbour
 // scaling and error-diffusion halftoning.
 #pragma once
