@@ -15,20 +15,7 @@
 #include "so/printer/ImagePngFast.h"
 #include "so/printer/ImageRaster.h"
 #include "tests/so/printer/PngTestWriter.h"
-
-// The reference decoder for what each file's pixels are.
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#define STBI_NO_THREAD_LOCALS
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
+#include "tests/so/printer/StbPngReference.h"
 
 namespace QVO::Printer::Image {
 
