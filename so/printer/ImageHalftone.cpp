@@ -91,9 +91,11 @@ void PackRow(const uint8_t* dots, size_t n, uint8_t* out) {
 class Halftoner {
 public:
     Halftoner(const RgbImage& image, const Scaled& out, size_t wide)
-        : image_(image), scale_(out.scale), n_(wide), offsets_(wide), errors_(wide + 1, 0) {
-        for (size_t x = 0; x < n_; ++x)
-            offsets_[x] = static_cast<uint32_t>(SourceIndex(int32_t(x), scale_, image.width)) * kRgb;
+        : image_(image),
+          scale_(out.scale),
+          n_(wide),
+          offsets_(SourceOffsets(image.width, out.scale, wide)),
+          errors_(wide + 1, 0) {
         for (auto& g : greys_) g.resize(n_);
         // Whole bytes of dots: the packing reads eight at a time; past the width they stay white.
         const size_t padded = (n_ + kGranularity - 1) / kGranularity * kGranularity;

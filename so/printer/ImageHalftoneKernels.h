@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "so/printer/ImageRaster.h"
 
@@ -74,6 +75,15 @@ inline int32_t FastGrey(const uint8_t* p) {
 inline int32_t SourceIndex(int32_t destination, float scale, int32_t limit) {
     const auto index = static_cast<int64_t>(static_cast<float>(destination) / scale);
     return static_cast<int32_t>(std::clamp<int64_t>(index, 0, limit - 1));
+}
+
+// Where each of the n destination columns takes its pixel: the byte offset of its source column
+// in a row (nearest neighbour).
+inline std::vector<uint32_t> SourceOffsets(int32_t imageWidth, float scale, size_t n) {
+    std::vector<uint32_t> offsets(n);
+    for (size_t x = 0; x < n; ++x)
+        offsets[x] = static_cast<uint32_t>(SourceIndex(int32_t(x), scale, imageWidth)) * kRgb;
+    return offsets;
 }
 
 // The grey values of n pixels, pixel i at base + offsets[i] (offsets never decrease), or at

@@ -205,14 +205,11 @@ public:
           steps_(n + kSkew + 2),
           pitch_(RoundUp(steps_, kBlock)),
           end_(image.rgb.get() + size_t(image.width) * size_t(image.height) * kRgb),
-          offsets_(n),
+          offsets_(SourceOffsets(image.width, scale, n)),
           greys_(kRows * pitch_, 0),
           errors_(kErrorLead + pitch_, 0) {
         for (auto& m : masks_) m.assign(pitch_ + kSkew + kBlock, 0);
-        for (size_t x = 0; x < n_; ++x) {
-            offsets_[x] = static_cast<uint32_t>(SourceIndex(int32_t(x), scale_, image.width)) * kRgb;
-            adjacent_ = adjacent_ && offsets_[x] == x * kRgb;
-        }
+        for (size_t x = 0; x < n_; ++x) adjacent_ = adjacent_ && offsets_[x] == x * kRgb;
     }
 
     void Run(int32_t high, uint8_t* raster, size_t rowBytes) {

@@ -252,11 +252,6 @@ bool ConvertedRows(const Layout& layout, const Plan& plan, uint8_t* block) {
 
 }  // namespace
 
-bool WithinLimits(uint32_t width, uint32_t height) {
-    return width > 0 && height > 0 && width <= uint32_t(kMaxSide) && height <= uint32_t(kMaxSide) &&
-           uint64_t{width} * height <= uint64_t(kMaxPixels);
-}
-
 bool DecodeFast(std::span<const uint8_t> bytes, RgbImage& image) {
     Layout layout;
     if (!HasSignature(bytes) || !Walk(bytes, layout)) return false;

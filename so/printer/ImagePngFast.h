@@ -9,9 +9,6 @@
 
 namespace QVO::Printer::Image::Png {
 
-// True when a header of that size may be decoded (kMaxSide, kMaxPixels).
-bool WithinLimits(uint32_t width, uint32_t height);
-
 // Decodes the file to RGB if it is grey, RGB, palette, grey with alpha or RGBA at 8 bits,
 // not interlaced, and entirely sound: the header first, every chunk within the file and its
 // checksum right, no transparency chunk, the image data in consecutive chunks that inflate

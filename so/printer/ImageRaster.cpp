@@ -59,11 +59,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-bool WithinLimits(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-           static_cast<int64_t>(width) * height <= kMaxPixels;
-}
-
 // Opened without blocking (a FIFO would wait for a writer) and checked to be a plain file of
 // a size worth reading.
 Status OpenImageFile(const std::string& path, FilePtr& file) {

@@ -23,6 +23,11 @@ inline constexpr int64_t kMaxFileBytes = int64_t{64} << 20;
 inline constexpr int32_t kMaxSide = 16384;
 inline constexpr int64_t kMaxPixels = int64_t{24} << 20;
 
+// True when a header announcing that size may be decoded.
+constexpr bool WithinLimits(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
+
 enum class Status {
     Ok,
     NotFound,      // missing, unreadable or not a regular file

@@ -2,6 +2,8 @@
 // blocks, byte by byte, so that a test can damage any part of a file on purpose.
 #pragma once
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,15 +12,6 @@
 namespace QVO::Printer::Image::TestPng {
 
 using Bytes = std::vector<uint8_t>;
-
-inline uint32_t Crc32(const uint8_t* p, size_t n, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 inline void Put32(Bytes& b, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) b.push_back(uint8_t(v >> shift));
@@ -29,7 +22,7 @@ inline void Chunk(Bytes& png, const char* type, const Bytes& data, bool badCrc =
     const size_t start = png.size();
     png.insert(png.end(), type, type + 4);
     png.insert(png.end(), data.begin(), data.end());
-    Put32(png, Crc32(&png[start], png.size() - start) ^ (badCrc ? 1u : 0u));
+    Put32(png, libdeflate_crc32(0, &png[start], png.size() - start) ^ (badCrc ? 1u : 0u));
 }
 
 // A zlib stream of stored (uncompressed) blocks: enough for a decoder to inflate.
@@ -46,12 +39,7 @@ inline Bytes Stored(const Bytes& raw) {
         z.insert(z.end(), raw.begin() + long(at), raw.begin() + long(at + n));
         at += n;
     } while (at < raw.size());
-    uint32_t a = 1, b = 0;
-    for (uint8_t v : raw) {
-        a = (a + v) % 65521;
-        b = (b + a) % 65521;
-    }
-    Put32(z, (b << 16) | a);
+    Put32(z, libdeflate_adler32(1, raw.data(), raw.size()));
     return z;
 }
 
