@@ -141,10 +141,13 @@ int32_t CPrinterTaskThreadContext::RunOne() {
     int32_t written = 0;
     BASE::CatchAndRecord(Errors(), "from an output task", [&] { written = task->Execute(); });
     if (written != 0) {
+        auto output = std::dynamic_pointer_cast<CPrinterOutTask>(task);
+        // In flight before it leaves the queue: in between, the engine would look idle and a
+        // drawer pulse or a synchronous print could be let through ahead of this output.
+        const bool completeNow = output && task->IsCancelled() == 0 && Written(output);
         // The task itself: an urgent output may have been pushed in front of it meanwhile.
         RemoveTask(task);
-        auto output = std::dynamic_pointer_cast<CPrinterOutTask>(task);
-        if (output && task->IsCancelled() == 0) Written(output);
+        if (completeNow) output->RaiseComplete();
         return 1;
     }
     if (InFlightCount() > 0)
@@ -154,19 +157,17 @@ int32_t CPrinterTaskThreadContext::RunOne() {
     return 0;
 }
 
-void CPrinterTaskThreadContext::Written(const std::shared_ptr<CPrinterOutTask>& task) {
+// True when the output is complete as it stands: it awaits no answer and nothing written
+// before it is still in flight.
+bool CPrinterTaskThreadContext::Written(const std::shared_ptr<CPrinterOutTask>& task) {
     lastProgress_ = Clock::now();
-    if (task->Size() == 0) return;  // nothing went out, nothing to report
-    {
-        Platform::MutexLock lock(flightMutex_);
-        // Behind outputs still in flight even when it awaits no answer: completions keep the
-        // order of the writes.
-        if (task->AwaitsAnswer() || !inFlight_.empty()) {
-            inFlight_.push_back({task, !task->AwaitsAnswer()});
-            return;
-        }
-    }
-    task->RaiseComplete();
+    if (task->Size() == 0) return false;  // nothing went out, nothing to report
+    Platform::MutexLock lock(flightMutex_);
+    // Behind outputs still in flight even when it awaits no answer: completions keep the
+    // order of the writes.
+    if (!task->AwaitsAnswer() && inFlight_.empty()) return true;
+    inFlight_.push_back({task, !task->AwaitsAnswer()});
+    return false;
 }
 
 void CPrinterTaskThreadContext::CollectAnswers() {
@@ -246,12 +247,18 @@ void CPrinterTaskThreadContext::GiveUpInFlight(const std::wstring& why) {
     std::deque<InFlight> lost;
     {
         Platform::MutexLock lock(flightMutex_);
-        lost.swap(inFlight_);
+        lost = inFlight_;
         if (!lost.empty())
             failureText_ = why.empty() ? std::wstring() : why + std::to_wstring(lost.front().task->GetID());
     }
     if (lost.empty()) return;
+    // Back in the queue before they leave the in-flight list, so that the engine never looks
+    // idle in between. Only the worker adds to the list, so it still holds exactly these.
     for (auto entry = lost.rbegin(); entry != lost.rend(); ++entry) PushFront(entry->task);
+    {
+        Platform::MutexLock lock(flightMutex_);
+        inFlight_.clear();
+    }
     Hold(lost.front().task->GetID());
 }
 

@@ -106,8 +106,9 @@ private:
     };
 
     void IdlePass();
-    // After a write: completes it at once, or keeps it until its answer.
-    void Written(const std::shared_ptr<CPrinterOutTask>& task);
+    // After a write: keeps it in flight until its answer, or returns true when it is complete
+    // at once (its completion is raised once it has left the queue).
+    bool Written(const std::shared_ptr<CPrinterOutTask>& task);
     // Reads what the printer sent (without waiting for the port lock) and acts on the answers.
     void CollectAnswers();
     bool ReadReplies();

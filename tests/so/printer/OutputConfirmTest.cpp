@@ -1,8 +1,10 @@
 // Queued outputs on a printer that confirms them (TM-T88IV over TCP): complete only once the
 // printer answered, never when lost with the link, written again on retry, dropped on clear.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "constants/OposPtrConstants.h"
@@ -70,6 +72,39 @@ TEST_F(ConfirmedOutput, OutputsCompleteInOrderOnlyOnceThePrinterHasProcessedThem
     ExpectCompletedWerePrinted();
     EXPECT_TRUE(events_.Errors().empty());
     EXPECT_TRUE(WaitUntil([&] { return engine_->IsIdle() == 1; }));
+}
+
+// Catches a written output that leaves the queue before it joins the outputs in flight: in
+// between, the engine looked idle, and a drawer pulse or a synchronous print got through
+// ahead of it. Another thread watches the engine from the queueing of each output to its
+// clearing, as an application's second control would.
+TEST_F(ConfirmedOutput, AnOutputNeverLooksIdleOnItsWayFromTheQueueToThePrinter) {
+    constexpr int kRounds = 150;
+    OpenClaimEnable();
+    engine_->SetAsyncMode(1);
+    printer_.SetOffline(true);  // nothing is answered: each output stays in flight
+    // Odd while an output is queued or in flight, even while it is being cleared.
+    std::atomic<int> round{0};
+    std::atomic<bool> done{false};
+    std::atomic<int> idleSeen{0};
+    std::thread watcher([&] {
+        while (!done.load()) {
+            const int before = round.load();
+            const bool idle = engine_->IsIdle() != 0;
+            if (before % 2 == 1 && idle && round.load() == before) idleSeen.fetch_add(1);
+        }
+    });
+    for (int n = 0; n < kRounds; ++n) {
+        ASSERT_EQ(engine_->SendBytes("job " + std::to_string(n) + "\n"), 0);
+        round.fetch_add(1);
+        EXPECT_TRUE(WaitUntil([&] { return Output().InFlightCount() == 1; }));
+        round.fetch_add(1);
+        engine_->ClearOutput(nullptr);
+    }
+    done.store(true);
+    watcher.join();
+    EXPECT_EQ(idleSeen.load(), 0) << "the engine looked idle with an output on its way";
+    EXPECT_TRUE(events_.Completed().empty());
 }
 
 // Catches an output whose answer never comes being completed, or forgotten: after the
