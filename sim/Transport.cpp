@@ -189,7 +189,9 @@ bool LinkServer::Serve(Connection& conn) {
             return true;
         }
         atEof = false;  // a followed file is looked at again every tick
-        if (mayRead && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+        // Again after the wait: a rate set while it lasted governs the bytes that ended it.
+        throttle.Refill(printer_.BytesPerSecond());
+        if (mayRead && throttle.MayRead() && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ReadResult result = ReadFromHost(conn, throttle);
             if (result == ReadResult::Over) return true;
             atEof = result == ReadResult::AtEof;

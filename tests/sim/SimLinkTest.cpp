@@ -24,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace QVO::Sim {
 namespace {
@@ -153,6 +154,23 @@ TEST(SimLink, SlowLinkTricklesButLosesNothing) {
         if (t.rfind("text", 0) == 0) lines.push_back(t);
     ASSERT_EQ(lines.size(), 40u);
     for (int i = 0; i < 40; ++i) EXPECT_EQ(lines[size_t(i)], "text \"line " + std::to_string(i) + "\"");
+}
+
+// Catches a rate set while the link waits being applied only after the next bytes were read:
+// the printer then took a whole buffer at once, as fast as the host could send it.
+TEST(SimLink, RateSetOnAnIdleLinkGovernsTheVeryNextBytes) {
+    constexpr uint32_t kSlowRate = 100;
+    constexpr size_t kTextBytes = 4000;  // forty seconds at that rate, in lines of 40
+    TcpRig rig;
+    Host host(ConnectTcp(rig.server.Port()));
+    host.Send(B({0x10, 0x04, 0x01}));
+    ASSERT_EQ(host.Read(1, 2s).size(), 1u);  // the link is up and waiting for more
+    rig.printer.SetRate(kSlowRate);
+    Bytes lines;
+    while (lines.size() < kTextBytes) lines = Cat({lines, S(std::string(39, 'x')), B({0x0A})});
+    host.Send(lines);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(rig.printer.State().textBytes, kTextBytes / 2);
 }
 
 // Offline with a full receive buffer the printer stops reading (flow control) and, back
