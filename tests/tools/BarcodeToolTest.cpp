@@ -55,7 +55,9 @@ std::string Shell(const std::string& command) {
 class ToolBarcodePrinterTest : public QVO::Test::DeviceToolTest {
 protected:
     std::string Scan() {
-        const std::string path = ::testing::TempDir() + "/quvo_barcode_tool_paper.png";
+        // One picture per test: the tests of this file may run at the same time.
+        const std::string path = ::testing::TempDir() + "/quvo_barcode_tool_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
         if (!printer_.WritePng(path)) return "(no picture)";
         return Shell("zbarimg --raw -q '" + path + "' 2>/dev/null");
     }
